@@ -1,0 +1,111 @@
+// zorvel-sim: serves a simulated ZORVEL module on a new pseudo-terminal until
+// interrupted. Open the printed path as the service port.
+
+#include "pseudoterminal.h"
+#include "simulatedmodule.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+void configure(SimulatedModule &module, const QCommandLineParser &parser)
+{
+    ModuleState state = module.state();
+    state.hostIsUsb = parser.isSet("usb");
+    module.setState(state);
+    module.setChunkSize(parser.value("chunk").toInt());
+    module.setUnknownFrames(parser.isSet("unknown-frames"));
+    module.setShortReplies(parser.isSet("short-replies"));
+    module.setSilent(parser.isSet("silent"));
+}
+
+void logTraffic(SimulatedModule &module)
+{
+    QObject::connect(&module, &SimulatedModule::requestReceived, [](const QByteArray &frame) {
+        out() << "<- " << frame.toHex(' ') << Qt::endl;
+    });
+    QObject::connect(&module, &SimulatedModule::replySent, [](const QByteArray &frame) {
+        out() << "-> " << frame.toHex(' ') << Qt::endl;
+    });
+}
+
+// SIGINT and SIGTERM end the program; SIGUSR1 sends a restart notice. The
+// signals are taken through a descriptor so that they arrive as events.
+int blockedSignals(sigset_t *set)
+{
+    sigemptyset(set);
+    sigaddset(set, SIGINT);
+    sigaddset(set, SIGTERM);
+    sigaddset(set, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, set, nullptr);
+    return signalfd(-1, set, SFD_CLOEXEC);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    sigset_t handled;
+    const int signalDescriptor = blockedSignals(&handled);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("zorvel-sim");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Serves a simulated ZORVEL module on a new pseudo-terminal until interrupted.\n"
+        "Open the printed path as the service port. Send SIGUSR1 for a restart notice.");
+    parser.addHelpOption();
+    parser.addOptions({
+        { "usb", "Report USB (USBTMC) as the module's host interface." },
+        { "chunk", "Send replies in pieces of <bytes>, a millisecond apart.", "bytes", "0" },
+        { "unknown-frames", "Put a frame of an unknown type before every reply." },
+        { "short-replies", "Send read replies one byte shorter than their layout." },
+        { "silent", "Receive requests but never answer." },
+        { "quiet", "Do not print the frames that pass." },
+    });
+    parser.process(app);
+
+    PseudoTerminal terminal;
+    if (!terminal.open()) {
+        QTextStream(stderr) << "zorvel-sim: cannot open a pseudo-terminal: " << terminal.errorString() << Qt::endl;
+        return 1;
+    }
+
+    SimulatedModule module;
+    configure(module, parser);
+    module.attach(terminal.master());
+    if (!parser.isSet("quiet"))
+        logTraffic(module);
+
+    QSocketNotifier signalNotifier(signalDescriptor, QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
+        signalfd_siginfo info = {};
+        if (read(signalDescriptor, &info, sizeof info) != sizeof info)
+            return;
+        if (info.ssi_signo == SIGUSR1) {
+            out() << "Sending a restart notice" << Qt::endl;
+            module.sendRestartNotice();
+        } else {
+            QCoreApplication::quit();
+        }
+    });
+
+    out() << terminal.slavePath() << Qt::endl;
+    const int result = app.exec();
+    close(signalDescriptor);
+    return result;
+}

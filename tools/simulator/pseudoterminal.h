@@ -1,0 +1,33 @@
+#ifndef PSEUDOTERMINAL_H
+#define PSEUDOTERMINAL_H
+
+#include "descriptordevice.h"
+
+#include <QObject>
+#include <QString>
+
+// A pseudo-terminal pair in raw mode. A serial-port program opens the slave
+// by its path; the master side is a QIODevice for whoever plays the device.
+// The slave stays open here as well, so the master keeps working while the
+// program closes and reopens its end.
+class PseudoTerminal : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PseudoTerminal(QObject *parent = nullptr);
+    ~PseudoTerminal() override;
+
+    bool open();
+    QString slavePath() const;
+    QString errorString() const;
+    DescriptorDevice *master();
+
+private:
+    DescriptorDevice m_master;
+    int m_slave = -1;
+    QString m_slavePath;
+    QString m_errorString;
+};
+
+#endif // PSEUDOTERMINAL_H
