@@ -18,7 +18,7 @@ public:
     explicit DescriptorDevice(QObject *parent = nullptr);
     ~DescriptorDevice() override;
 
-    bool open(int descriptor, OpenMode mode);
+    bool openDescriptor(int descriptor, OpenMode mode);
     void close() override;
     bool isSequential() const override;
     qint64 bytesAvailable() const override;

@@ -28,7 +28,7 @@ bool PseudoTerminal::open()
         return false;
     }
     m_slavePath = QString::fromLocal8Bit(name);
-    if (!m_master.open(master, QIODevice::ReadWrite)) {
+    if (!m_master.openDescriptor(master, QIODevice::ReadWrite)) {
         m_errorString = m_master.errorString();
         ::close(master);
         return false;
