@@ -1,0 +1,581 @@
+// The main window on a real serial port: the slave side of a pseudo-terminal,
+// with a simulated module on the master side.
+
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "pseudoterminal.h"
+#include "simulatedmodule.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCommandLinkButton>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+QStringList debugLines;
+
+void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+}
+
+} // namespace
+
+// Receives the URLs the window hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void readsBackBeforeShowing();
+    void showsModuleInfo_data();
+    void showsModuleInfo();
+    void showsRs232cSettings_data();
+    void showsRs232cSettings();
+    void rejectedRepliesChangeNothing();
+    void faultyLineGivesSameResult_data();
+    void faultyLineGivesSameResult();
+    void writesRs232cSettingsAndRefreshes();
+    void sendsTypedNumbers_data();
+    void sendsTypedNumbers();
+    void writesUsbtmcSettingsAndResets();
+    void declinedQuestionSendsNothing_data();
+    void declinedQuestionSendsNothing();
+    void unmatchedChoiceBlocksRs232cWrite();
+    void interlocksFollowCheckBoxes();
+    void repliesDuringNoticeAreHandledOnce();
+    void restartNoticeClosesPortThenWindow();
+    void lostLineIsReportedOnce();
+    void helpOpensManualBesideProgram();
+
+private:
+    void startWindow();
+    void waitForReadBack();
+    void refreshAndWait();
+    template<typename T> T *widget(const char *name) const;
+    QAction *action(const char *name) const;
+
+    std::unique_ptr<PseudoTerminal> m_line;
+    std::unique_ptr<SimulatedModule> m_module;
+    std::unique_ptr<QSerialPort> m_port;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<ModalAnswerer> m_boxes;
+};
+
+void TestMainWindow::init()
+{
+    m_line = std::make_unique<PseudoTerminal>();
+    QVERIFY2(m_line->open(), qPrintable(m_line->errorString()));
+    m_module = std::make_unique<SimulatedModule>();
+    m_module->attach(m_line->master());
+    m_port = std::make_unique<QSerialPort>();
+    m_port->setPortName(m_line->slavePath());
+    QVERIFY2(m_port->open(QIODevice::ReadWrite), qPrintable(m_port->errorString()));
+    m_boxes = std::make_unique<ModalAnswerer>();
+    debugLines.clear();
+}
+
+void TestMainWindow::cleanup()
+{
+    qInstallMessageHandler(nullptr);
+    m_window.reset();
+    m_port.reset();
+    m_boxes.reset();
+    m_module.reset();
+    m_line.reset();
+}
+
+void TestMainWindow::startWindow()
+{
+    m_window = std::make_unique<MainWindow>(QSerialPortInfo(*m_port), m_port.get());
+}
+
+// The USBTMC reply is the last of a read-back, so once its interval shows,
+// all three replies have been applied.
+void TestMainWindow::waitForReadBack()
+{
+    QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(),
+                 QString::number(m_module->state().autoSpollIntv));
+}
+
+void TestMainWindow::refreshAndWait()
+{
+    widget<QLineEdit>("txtAutoSpollIntv")->clear();
+    action("action_Refresh")->trigger();
+    waitForReadBack();
+}
+
+template<typename T>
+T *TestMainWindow::widget(const char *name) const
+{
+    T *found = m_window->findChild<T *>(name);
+    if (!found)
+        qFatal("no widget %s", name);
+    return found;
+}
+
+QAction *TestMainWindow::action(const char *name) const
+{
+    return widget<QAction>(name);
+}
+
+void TestMainWindow::readsBackBeforeShowing()
+{
+    startWindow();
+    QVERIFY(!m_window->isVisible());
+    QTRY_COMPARE(m_module->received().toHex(' '), hex("4d300100" "4d300300" "4d300500").toHex(' '));
+
+    waitForReadBack();
+    const ModuleState state = SimulatedModule::factoryDefaults();
+    const QString portName = m_line->slavePath().mid(QString("/dev/").size());
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(portName));
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("9600"));
+    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("1"));
+    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
+    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("*IDN?"));
+    QVERIFY(!widget<QCheckBox>("chkAutoSpoll")->isChecked());
+    QVERIFY(m_boxes->texts().isEmpty());
+}
+
+void TestMainWindow::showsModuleInfo_data()
+{
+    QTest::addColumn<bool>("hostIsUsb");
+    QTest::addColumn<bool>("customMode");
+    QTest::addColumn<int>("gpibAddress");
+    QTest::addColumn<QString>("ioType");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("custom");
+
+    QTest::newRow("flags 0x40") << true << false << 0 << "USB" << "0" << "OFF";
+    QTest::newRow("flags 0x3F") << false << true << 31 << "RS232C" << "31" << "ON";
+}
+
+void TestMainWindow::showsModuleInfo()
+{
+    QFETCH(bool, hostIsUsb);
+    QFETCH(bool, customMode);
+    QFETCH(int, gpibAddress);
+
+    ModuleState state = m_module->state();
+    state.hostIsUsb = hostIsUsb;
+    state.customMode = customMode;
+    state.gpibAddress = gpibAddress;
+    state.idnText = "<b>MAKER</b>,MODEL 7,SN 1,2.0";
+    m_module->setState(state);
+    startWindow();
+    waitForReadBack();
+
+    QTEST(widget<QLabel>("lblIOType")->text(), "ioType");
+    QTEST(widget<QLabel>("lblGpibAddress")->text(), "address");
+    QTEST(widget<QLabel>("lblCustomMode")->text(), "custom");
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblIdnString")->textFormat(), Qt::PlainText);
+}
+
+void TestMainWindow::showsRs232cSettings_data()
+{
+    QTest::addColumn<int>("bitrate");
+    QTest::addColumn<int>("flowControl");
+    QTest::addColumn<int>("termcharCode");
+    QTest::addColumn<int>("block4882");
+    QTest::addColumn<int>("peltaSafu");
+    QTest::addColumn<QString>("bitrateShown");
+    QTest::addColumn<QString>("flowShown");
+    QTest::addColumn<QString>("termShown");
+    QTest::addColumn<QString>("queryShown");
+    QTest::addColumn<bool>("fieldsEnabled");
+    QTest::addColumn<bool>("blockChecked");
+    QTest::addColumn<bool>("blockEnabled");
+
+    QTest::newRow("19200, SOFTWARE, 0x0D, both off")
+        << 19200 << 1 << 13 << 0 << 0 << "19200" << "SOFTWARE" << "0x0D" << "*ID?" << true << false << true;
+    QTest::newRow("unmatched bitrate and flow control show no item")
+        << 250 << 3 << 0xAB << 0 << 0 << "" << "" << "0xAB" << "*ID?" << true << false << true;
+    QTest::newRow("block transfer on forces terminator and query")
+        << 9600 << 2 << 13 << 1 << 0 << "9600" << "HARDWARE" << "0x0A" << "*IDN?" << false << true << true;
+    QTest::newRow("any non-zero byte turns block transfer on")
+        << 9600 << 0 << 13 << 2 << 0 << "9600" << "NONE" << "0x0A" << "*IDN?" << false << true << true;
+    QTest::newRow("PELTA on with block transfer off forces and locks all")
+        << 1200 << 0 << 13 << 0 << 1 << "1200" << "NONE" << "0x0A" << "*IDN?" << false << true << false;
+}
+
+void TestMainWindow::showsRs232cSettings()
+{
+    QFETCH(int, bitrate);
+    QFETCH(int, flowControl);
+    QFETCH(int, termcharCode);
+    QFETCH(int, block4882);
+    QFETCH(int, peltaSafu);
+
+    ModuleState state = m_module->state();
+    state.bitrate = bitrate;
+    state.stopbits = 2;
+    state.flowControl = quint8(flowControl);
+    state.termcharCode = quint8(termcharCode);
+    state.block4882 = quint8(block4882);
+    state.idnQuery = "*ID?";
+    state.peltaSafu = quint8(peltaSafu);
+    m_module->setState(state);
+    startWindow();
+    waitForReadBack();
+
+    const auto *bitrateBox = widget<QComboBox>("cboBitrate");
+    QTEST(bitrateBox->currentText(), "bitrateShown");
+    QCOMPARE(bitrateBox->currentIndex() < 0, bitrateBox->currentText().isEmpty());
+    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("2"));
+    QTEST(widget<QComboBox>("cboFlowControl")->currentText(), "flowShown");
+    QTEST(widget<QLineEdit>("txtTermcharCode")->text(), "termShown");
+    QTEST(widget<QLineEdit>("txtIdnQuery")->text(), "queryShown");
+    QTEST(widget<QLineEdit>("txtTermcharCode")->isEnabled(), "fieldsEnabled");
+    QTEST(widget<QLineEdit>("txtIdnQuery")->isEnabled(), "fieldsEnabled");
+    QTEST(widget<QCheckBox>("chk4882Block")->isChecked(), "blockChecked");
+    QTEST(widget<QCheckBox>("chk4882Block")->isEnabled(), "blockEnabled");
+    QCOMPARE(widget<QCheckBox>("chkPeltaSafu")->isChecked(), peltaSafu != 0);
+}
+
+void TestMainWindow::rejectedRepliesChangeNothing()
+{
+    qInstallMessageHandler(collectDebugLines);
+    m_module->setShortReplies(true);
+    startWindow();
+    QTRY_COMPARE(debugLines.filter("shorter than its layout").size(), 3);
+
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("1"));
+    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
+    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), QString());
+    QCOMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString());
+}
+
+void TestMainWindow::faultyLineGivesSameResult_data()
+{
+    QTest::addColumn<int>("chunkSize");
+    QTest::addColumn<bool>("unknownFrames");
+
+    QTest::newRow("single bytes") << 1 << false;
+    QTest::newRow("unknown frames between replies") << 0 << true;
+    QTest::newRow("both") << 3 << true;
+}
+
+void TestMainWindow::faultyLineGivesSameResult()
+{
+    QFETCH(int, chunkSize);
+    QFETCH(bool, unknownFrames);
+
+    ModuleState state = m_module->state();
+    state.hostIsUsb = true;
+    state.bitrate = 38400;
+    state.flowControl = 2;
+    state.block4882 = 0;
+    state.termcharCode = 0x0D;
+    state.idnQuery = "ID?";
+    state.autoSpoll = 1;
+    state.autoSpollIntv = 4321;
+    m_module->setState(state);
+    m_module->setChunkSize(chunkSize);
+    m_module->setUnknownFrames(unknownFrames);
+    startWindow();
+    waitForReadBack();
+
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
+    QCOMPARE(widget<QLabel>("lblIOType")->text(), QString("USB"));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("38400"));
+    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("HARDWARE"));
+    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), QString("0x0D"));
+    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("ID?"));
+    QVERIFY(widget<QCheckBox>("chkAutoSpoll")->isChecked());
+
+    action("action_Factory_Default")->trigger();
+    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QVERIFY(m_boxes->texts().at(1).startsWith("Factory Default complete!"));
+}
+
+void TestMainWindow::writesRs232cSettingsAndRefreshes()
+{
+    startWindow();
+    m_window->show();
+    waitForReadBack();
+
+    widget<QComboBox>("cboBitrate")->setCurrentText("115200");
+    widget<QComboBox>("cboStopbits")->setCurrentText("2");
+    widget<QComboBox>("cboFlowControl")->setCurrentText("SOFTWARE");
+    QTest::mouseClick(widget<QCheckBox>("chk4882Block"), Qt::LeftButton);
+    QVERIFY(widget<QLineEdit>("txtIdnQuery")->isEnabled());
+    widget<QLineEdit>("txtTermcharCode")->setText("0x0D");
+    widget<QLineEdit>("txtIdnQuery")->setText("ID?");
+    QTest::mouseClick(widget<QCommandLinkButton>("btnRs232cSyncTo"), Qt::LeftButton);
+
+    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QCOMPARE(m_boxes->texts().at(0), QString("Wish to synchronise RS232C settings to the ZORVEL?"));
+    QCOMPARE(m_boxes->texts().at(1), QString("RS232C setting sync complete!\n"
+                                             "You need power-cycle the ZORVEL for the new settings to take effect."));
+    QCOMPARE(m_boxes->titles(), QStringList({ "ZORVEL", "ZORVEL" }));
+    QCOMPARE(m_module->requests().last().toHex(' '),
+             hex("4d300219" "00c20100" "02" "01" "0d" "00" "49443f00000000000000000000000000" "00").toHex(' '));
+
+    const ModuleState stored = m_module->state();
+    QCOMPARE(stored.bitrate, 115200);
+    QCOMPARE(stored.flowControl, quint8(1));
+    QCOMPARE(stored.idnQuery, QByteArray("ID?"));
+
+    widget<QComboBox>("cboBitrate")->setCurrentText("1200");
+    widget<QLineEdit>("txtIdnQuery")->setText("changed");
+    refreshAndWait();
+    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
+    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("SOFTWARE"));
+    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("ID?"));
+}
+
+void TestMainWindow::sendsTypedNumbers_data()
+{
+    QTest::addColumn<QString>("termchar");
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<QByteArray>("termByte");
+    QTest::addColumn<QByteArray>("intervalBytes");
+
+    QTest::newRow("0x0d, empty") << "0x0d" << "" << hex("0d") << hex("00000000");
+    QTest::newRow("1B, 250") << "1B" << "250" << hex("1b") << hex("fa000000");
+    QTest::newRow("zz, 12ab") << "zz" << "12ab" << hex("00") << hex("00000000");
+    QTest::newRow("0x1FF keeps its low byte, -1") << "0x1FF" << "-1" << hex("ff") << hex("ffffffff");
+}
+
+void TestMainWindow::sendsTypedNumbers()
+{
+    QFETCH(QString, termchar);
+    QFETCH(QString, interval);
+
+    ModuleState state = m_module->state();
+    state.block4882 = 0;
+    m_module->setState(state);
+    startWindow();
+    waitForReadBack();
+
+    widget<QLineEdit>("txtTermcharCode")->setText(termchar);
+    widget<QLineEdit>("txtAutoSpollIntv")->setText(interval);
+    action("action_Rs232cSync_To")->trigger();
+    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    action("action_UsbtmcSync_To")->trigger();
+    QTRY_COMPARE(m_boxes->texts().size(), 4);
+
+    const QList<QByteArray> requests = m_module->requests();
+    QCOMPARE(requests.size(), 5);
+    QTEST(requests.at(3).mid(10, 1), "termByte");
+    QTEST(requests.at(4).mid(5, 4), "intervalBytes");
+}
+
+void TestMainWindow::writesUsbtmcSettingsAndResets()
+{
+    startWindow();
+    waitForReadBack();
+
+    widget<QCheckBox>("chkAutoSpoll")->setChecked(true);
+    widget<QLineEdit>("txtAutoSpollIntv")->setText("1000");
+    QTest::mouseClick(widget<QCommandLinkButton>("btnUsbtmcSyncTo"), Qt::LeftButton);
+    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QCOMPARE(m_boxes->texts().at(0), QString("Wish to synchronise USBTMC settings to the ZORVEL?"));
+    QCOMPARE(m_boxes->texts().at(1), QString("USBTMC setting sync complete!\n"
+                                             "You need power-cycle the ZORVEL for the new settings to take effect."));
+    QCOMPARE(m_module->requests().last(), hex("4d30040501e8030000"));
+    QCOMPARE(m_module->state().autoSpoll, quint8(1));
+
+    action("action_Factory_Default")->trigger();
+    QTRY_COMPARE(m_boxes->texts().size(), 4);
+    QCOMPARE(m_boxes->texts().at(2), QString("Wish to initialise the ZORVEL to Factory Default?"));
+    QCOMPARE(m_boxes->texts().at(3), QString("Factory Default complete!\n"
+                                             "You need power-cycle the ZORVEL for the new settings to take effect."));
+    QCOMPARE(m_module->requests().last(), hex("4d300900"));
+    QVERIFY(m_module->state() == SimulatedModule::factoryDefaults());
+}
+
+void TestMainWindow::declinedQuestionSendsNothing_data()
+{
+    QTest::addColumn<QString>("actionName");
+
+    QTest::newRow("RS232C") << "action_Rs232cSync_To";
+    QTest::newRow("USBTMC") << "action_UsbtmcSync_To";
+    QTest::newRow("factory default") << "action_Factory_Default";
+}
+
+// The port delivers in order, so a write sent after No would reach the
+// module before the read requests of the following refresh.
+void TestMainWindow::declinedQuestionSendsNothing()
+{
+    QFETCH(QString, actionName);
+
+    startWindow();
+    waitForReadBack();
+    m_boxes->setAnswer(QMessageBox::No);
+    action(qPrintable(actionName))->trigger();
+    QCOMPARE(m_boxes->texts().size(), 1);
+
+    refreshAndWait();
+    QCOMPARE(m_module->received(), hex("4d300100" "4d300300" "4d300500").repeated(2));
+    QCOMPARE(m_module->state(), SimulatedModule::factoryDefaults());
+}
+
+void TestMainWindow::unmatchedChoiceBlocksRs232cWrite()
+{
+    ModuleState state = m_module->state();
+    state.bitrate = 250;
+    m_module->setState(state);
+    startWindow();
+    waitForReadBack();
+
+    action("action_Rs232cSync_To")->trigger();
+    QCOMPARE(m_boxes->texts().size(), 1);
+    QVERIFY(m_boxes->texts().at(0).startsWith("The RS232C settings were not written."));
+    QCOMPARE(m_boxes->icons().at(0), QMessageBox::Warning);
+
+    widget<QComboBox>("cboBitrate")->setCurrentText("4800");
+    action("action_Rs232cSync_To")->trigger();
+    QTRY_COMPARE(m_boxes->texts().size(), 3);
+    QCOMPARE(m_module->state().bitrate, 4800);
+}
+
+void TestMainWindow::interlocksFollowCheckBoxes()
+{
+    ModuleState state = m_module->state();
+    state.block4882 = 0;
+    state.peltaSafu = 1;
+    m_module->setState(state);
+    startWindow();
+    m_window->show();
+    waitForReadBack();
+
+    auto *pelta = widget<QCheckBox>("chkPeltaSafu");
+    auto *block = widget<QCheckBox>("chk4882Block");
+    auto *termchar = widget<QLineEdit>("txtTermcharCode");
+    auto *query = widget<QLineEdit>("txtIdnQuery");
+    QVERIFY(block->isChecked() && !block->isEnabled());
+
+    QTest::mouseClick(pelta, Qt::LeftButton);
+    QVERIFY(!pelta->isChecked());
+    QVERIFY(block->isChecked() && block->isEnabled());
+    QVERIFY(!termchar->isEnabled() && !query->isEnabled());
+
+    QTest::mouseClick(block, Qt::LeftButton);
+    QVERIFY(!block->isChecked());
+    QVERIFY(termchar->isEnabled() && query->isEnabled());
+    QCOMPARE(termchar->text(), QString("0x0A"));
+    QCOMPARE(query->text(), QString("*IDN?"));
+
+    termchar->setText("0x0D");
+    QTest::mouseClick(pelta, Qt::LeftButton);
+    QVERIFY(block->isChecked() && !block->isEnabled());
+    QCOMPARE(termchar->text(), QString("0x0A"));
+    QVERIFY(!termchar->isEnabled());
+}
+
+// While the first notice is open, the module sends a module information
+// reply and another completion. Both must be handled once the notice
+// closes, each once, without any further traffic on the line.
+void TestMainWindow::repliesDuringNoticeAreHandledOnce()
+{
+    startWindow();
+    m_window->show();
+    waitForReadBack();
+    const int requestsBefore = m_module->requests().size();
+
+    m_boxes->setHook([this](QMessageBox *) {
+        const QByteArray text = "LATER,";
+        const QByteArray info = QByteArray("09.09.09").leftJustified(16, '\0') + char(0x05) + char(text.size()) + text;
+        m_module->sendRaw(hex("4d3001") + char(info.size()) + info);
+        m_module->sendRaw(hex("4d300400"));
+        QTest::qWait(100);
+    });
+    m_module->sendRaw(hex("4d300200"));
+
+    QTRY_COMPARE(widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
+    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QTest::qWait(100);
+    QCOMPARE(m_boxes->texts().size(), 2);
+    QVERIFY(m_boxes->texts().at(0).startsWith("RS232C setting sync complete!"));
+    QVERIFY(m_boxes->texts().at(1).startsWith("USBTMC setting sync complete!"));
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
+    QCOMPARE(m_module->requests().size(), requestsBefore);
+}
+
+void TestMainWindow::restartNoticeClosesPortThenWindow()
+{
+    startWindow();
+    m_window->show();
+    waitForReadBack();
+
+    m_module->sendRestartNotice(1);
+    m_module->sendRaw(hex("4d300400"));
+    QTRY_COMPARE(m_boxes->texts().size(), 1);
+    QVERIFY(m_port->isOpen());
+    QVERIFY(m_window->isVisible());
+
+    bool openDuringNotice = true;
+    m_boxes->setHook([&](QMessageBox *) { openDuringNotice = m_port->isOpen(); });
+    m_module->sendRestartNotice(0);
+    QTRY_VERIFY(!m_window->isVisible());
+    QCOMPARE(m_boxes->texts().last(), QString("The ZORVEL has been restarted. You also need to restart this app."));
+    QVERIFY(!openDuringNotice);
+    QVERIFY(!m_port->isOpen());
+}
+
+void TestMainWindow::lostLineIsReportedOnce()
+{
+    startWindow();
+    m_window->show();
+    waitForReadBack();
+    qInstallMessageHandler(collectDebugLines);
+
+    m_module->closeLine();
+    QTRY_VERIFY(!m_port->isOpen());
+    QTest::qWait(200);
+
+    QCOMPARE(debugLines.filter("SerialPortError = ").size(), 1);
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_port->portName()));
+    QVERIFY(!action("action_Refresh")->isEnabled());
+    QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
+    QVERIFY(m_boxes->texts().isEmpty());
+}
+
+void TestMainWindow::helpOpensManualBesideProgram()
+{
+    startWindow();
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    action("action_Help_Contents")->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+
+    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(catcher.urls.at(0), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
+    QVERIFY(catcher.urls.at(0).isLocalFile());
+    QVERIFY(m_boxes->texts().isEmpty());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

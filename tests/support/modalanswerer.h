@@ -1,0 +1,41 @@
+#ifndef MODALANSWERER_H
+#define MODALANSWERER_H
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+// Answers the application's modal message boxes as a user would: every few
+// milliseconds it looks for one, records its text and presses a button.
+// Question boxes get the chosen answer, all others their only button. A
+// hook can act while a box is still open, before it is answered.
+class ModalAnswerer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModalAnswerer(QObject *parent = nullptr);
+
+    void setAnswer(QMessageBox::StandardButton answer);
+    void setHook(std::function<void(QMessageBox *)> hook);
+
+    QStringList texts() const;
+    QStringList titles() const;
+    QList<QMessageBox::Icon> icons() const;
+    void clear();
+
+private:
+    void answerOpenBox();
+
+    QTimer m_timer;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+    std::function<void(QMessageBox *)> m_hook;
+    QStringList m_texts;
+    QStringList m_titles;
+    QList<QMessageBox::Icon> m_icons;
+};
+
+#endif // MODALANSWERER_H
