@@ -13,7 +13,9 @@ set -euo pipefail
 wine=$1 wineserver=$2 build=$3
 
 work=$(realpath "$(mktemp -d)")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+# Wine keeps its server's socket folder in TMPDIR: inside the scratch folder
+# it goes away with it.
+export TMPDIR=$work WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
