@@ -49,7 +49,7 @@ bool runsUnderWow64()
 
 } // namespace
 
-int wmain()
+int wmain(int, wchar_t *[])
 {
     enterOwnFolder();
     WinExec(runsUnderWow64() ? "DPInst64.exe" : "DPInst.exe", SW_SHOWNORMAL);
