@@ -26,7 +26,7 @@ records=$usbdrv/dpinst-runs.txt
 mkdir -p "$usbdrv" "$elsewhere"
 cp "$build/Tarnwick.exe" "$build/DPInst.exe" "$build/DPInst64.exe" "$usbdrv/"
 
-timeout 90 "$wine" wineboot -i >/dev/null 2>&1
+timeout 90 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
 timeout 30 "$wineserver" -w
 
 failures=0

@@ -15,7 +15,7 @@ usbdrv=$prefix/usbdrv
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-contents=$(cd "$usbdrv" && ls | tr '\n' ' ')
+contents=$(cd "$usbdrv" && LC_ALL=C ls | tr '\n' ' ')
 [ "$contents" = "DPInst.exe DPInst64.exe Tarnwick.exe " ] || fail "usbdrv holds: $contents"
 
 check_program() { # file, PE format, subsystem number
