@@ -21,3 +21,10 @@ BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools
 )
+
+# The Windows launcher: its cross compilers, Wine to run its 64-bit test
+# build (64-bit only: no i386 architecture needed) and wrestool to read its
+# resources. The plain build needs them; the sanitizer build skips the launcher.
+LAUNCHER_PACKAGES=(
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
+)
