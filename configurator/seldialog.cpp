@@ -1,0 +1,99 @@
+#include "seldialog.h"
+#include "ui_seldialog.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+QByteArray identifier(bool present, quint16 value)
+{
+    return present ? QByteArray::number(value, 16) : QByteArray();
+}
+
+void logPort(const QSerialPortInfo &info)
+{
+    qDebug() << "\nPort:" << info.portName();
+    qDebug() << "Location:" << info.systemLocation();
+    qDebug() << "Description:" << info.description();
+    qDebug() << "Manufacturer:" << info.manufacturer();
+    qDebug() << "Vendor Identifier:" << identifier(info.hasVendorIdentifier(), info.vendorIdentifier());
+    qDebug() << "Product Identifier:" << identifier(info.hasProductIdentifier(), info.productIdentifier());
+}
+
+} // namespace
+
+SelDialog::SelDialog(QWidget *parent)
+    : QDialog(parent), ui(new Ui::SelDialog)
+{
+    ui->setupUi(this);
+    setStyleSheet("font: 9pt \"Segoe UI\";");
+    setFixedSize(size());
+    ui->cmdDriverWizard->hide();
+    listServicePorts();
+
+    if (servicePorts.isEmpty()) {
+        ui->cmdStart->setEnabled(false);
+        ui->lblMessage->setText(tr("No ZORVEL Service Port is found"));
+        ui->cboServicePort->hide();
+        ui->cmdDriverWizard->show();
+    } else {
+        ui->cmdStart->setEnabled(true);
+    }
+}
+
+SelDialog::~SelDialog()
+{
+    delete ui;
+}
+
+bool SelDialog::isServicePort(const QString &description)
+{
+    static const QRegularExpression moduleName("ZORVEL");
+    return description.contains(moduleName);
+}
+
+QString SelDialog::itemText(const QString &portName, const QString &description)
+{
+    return portName + ':' + description;
+}
+
+void SelDialog::on_cmdQuit_clicked()
+{
+    close();
+}
+
+void SelDialog::on_cmdStart_clicked()
+{
+    const int index = ui->cboServicePort->currentIndex();
+    if (index >= 0)
+        selectedPort = servicePorts.at(index);
+    close();
+}
+
+void SelDialog::on_cmdDriverWizard_clicked()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe"));
+    close();
+}
+
+void SelDialog::on_cmdHelp_clicked()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
+}
+
+// Every port is logged, listed or not, to help find out why a module's port
+// is missing from the list.
+void SelDialog::listServicePorts()
+{
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        logPort(info);
+        if (isServicePort(info.description())) {
+            servicePorts << info;
+            ui->cboServicePort->addItem(itemText(info.portName(), info.description()));
+        }
+    }
+}
