@@ -17,9 +17,10 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The fonts are what offscreen windows and screenshots draw their text with.
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qtbase5-dev libqt5serialport5-dev qttools5-dev-tools
+    qtbase5-dev libqt5serialport5-dev qttools5-dev-tools fonts-dejavu-core
 )
 
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test

@@ -1,0 +1,108 @@
+// maritor-demo: the configuration program's main window on a simulated
+// module, or on an existing serial port given with --port. Without a display
+// it runs offscreen, saves a screenshot of each tab and ends.
+
+#include "mainwindow.h"
+#include "pseudoterminal.h"
+#include "simulatedmodule.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLineEdit>
+#include <QSerialPort>
+#include <QTabWidget>
+#include <QTextStream>
+
+namespace {
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// The USBTMC reply is the last of a read-back; its interval field fills last.
+bool waitForReadBack(const MainWindow &window)
+{
+    const auto *interval = window.findChild<QLineEdit *>("txtAutoSpollIntv");
+    QDeadlineTimer deadline(5000);
+    while (interval->text().isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return !interval->text().isEmpty();
+}
+
+int saveScreenshots(MainWindow &window, const QString &folder)
+{
+    if (!waitForReadBack(window))
+        err() << "maritor-demo: no reply from the module; the screenshots show the placeholders" << Qt::endl;
+    QDir().mkpath(folder);
+    auto *tabs = window.findChild<QTabWidget *>("tabWidget");
+    const QStringList names = { "module-info", "rs232c-host", "usbtmc-host" };
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        const QString path = QDir(folder).absoluteFilePath(QString("maritor-%1.png").arg(names.value(i)));
+        if (!window.grab().save(path)) {
+            err() << "maritor-demo: cannot write " << path << Qt::endl;
+            return 1;
+        }
+        QTextStream(stdout) << path << Qt::endl;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool headless = !hasDisplay();
+    if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName("maritor-demo");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Opens the ZORVEL Custom Config main window on a simulated module, or on the serial port PATH.\n"
+        "Without a display, or with --screenshots, it saves a PNG of each tab and ends.");
+    parser.addHelpOption();
+    parser.addOptions({
+        { "port", "Use the serial port at <path> instead of the simulated module.", "path" },
+        { "screenshots", "Save the screenshots into <folder> (default: demo-screenshots).", "folder" },
+    });
+    parser.process(app);
+
+    PseudoTerminal line;
+    SimulatedModule module;
+    QString path = parser.value("port");
+    if (path.isEmpty()) {
+        if (!line.open()) {
+            err() << "maritor-demo: cannot open a pseudo-terminal: " << line.errorString() << Qt::endl;
+            return 1;
+        }
+        module.attach(line.master());
+        path = line.slavePath();
+    }
+
+    QSerialPort port;
+    port.setPortName(path);
+    if (!port.open(QIODevice::ReadWrite)) {
+        err() << "maritor-demo: cannot open " << path << ": " << port.errorString() << Qt::endl;
+        return 1;
+    }
+    MainWindow window(QSerialPortInfo(port), &port);
+    window.show();
+
+    if (headless || parser.isSet("screenshots"))
+        return saveScreenshots(window, parser.value("screenshots").isEmpty() ? "demo-screenshots"
+                                                                             : parser.value("screenshots"));
+    return app.exec();
+}
