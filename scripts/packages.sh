@@ -23,6 +23,11 @@ BUILD_PACKAGES=(
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools fonts-dejavu-core
 )
 
+# The start-up test runs the built program on a virtual X display.
+TEST_PACKAGES=(
+    clang libclang-rt-14-dev xvfb xauth xdotool
+)
+
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test
 # build (64-bit only: no i386 architecture needed) and wrestool to read its
 # resources. The plain build needs them; the sanitizer build skips the launcher.

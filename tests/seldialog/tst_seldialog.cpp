@@ -1,0 +1,212 @@
+#include "seldialog.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QStringList debugLines;
+
+void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+}
+
+bool machineHasServicePort()
+{
+    const auto ports = QSerialPortInfo::availablePorts();
+    return std::any_of(ports.cbegin(), ports.cend(),
+                       [](const QSerialPortInfo &port) { return SelDialog::isServicePort(port.description()); });
+}
+
+} // namespace
+
+// Receives the URLs the dialog hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class TestSelDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void filtersOnDescription_data();
+    void filtersOnDescription();
+    void logsEveryPort();
+    void offersDriverWithoutPort_data();
+    void offersDriverWithoutPort();
+    void helpLeavesDialogOpen();
+    void driverButtonHandsOverLauncherAndCloses();
+
+private:
+    template<typename T> T *child(const SelDialog &dialog, const char *name) const;
+    void clickWhileRunning(SelDialog &dialog, const QStringList &buttons);
+
+    UrlCatcher m_catcher;
+};
+
+void TestSelDialog::init()
+{
+    m_catcher.urls.clear();
+    QDesktopServices::setUrlHandler("file", &m_catcher, "open");
+}
+
+void TestSelDialog::cleanup()
+{
+    QDesktopServices::unsetUrlHandler("file");
+    qInstallMessageHandler(nullptr);
+}
+
+template<typename T>
+T *TestSelDialog::child(const SelDialog &dialog, const char *name) const
+{
+    return dialog.findChild<T *>(name);
+}
+
+// Presses the named buttons in turn once the dialog runs modally, then
+// gives exec() a few seconds before failing instead of hanging.
+void TestSelDialog::clickWhileRunning(SelDialog &dialog, const QStringList &buttons)
+{
+    QTimer::singleShot(0, &dialog, [&dialog, buttons] {
+        for (const QString &name : buttons)
+            dialog.findChild<QPushButton *>(name)->click();
+    });
+    QTimer::singleShot(5000, &dialog, [&dialog] { dialog.done(-1); });
+    QVERIFY(dialog.exec() != -1);
+}
+
+void TestSelDialog::filtersOnDescription_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("listed");
+
+    QTest::newRow("the module's word alone") << "ZORVEL" << true;
+    QTest::newRow("within a longer text") << "USB Serial (ZORVEL Service Port)" << true;
+    QTest::newRow("run into other letters") << "XZORVELX" << true;
+    QTest::newRow("other letter case") << "Zorvel Service Port" << false;
+    QTest::newRow("lower case") << "zorvel" << false;
+    QTest::newRow("another device") << "Communications Port" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestSelDialog::filtersOnDescription()
+{
+    QFETCH(QString, description);
+    QTEST(SelDialog::isServicePort(description), "listed");
+    QCOMPARE(SelDialog::itemText("COM3", description), "COM3:" + description);
+}
+
+// Each enumerated port leaves six lines, listed or not, so a user can see
+// why a port is missing from the list.
+void TestSelDialog::logsEveryPort()
+{
+    debugLines.clear();
+    qInstallMessageHandler(collectDebugLines);
+    SelDialog dialog(nullptr);
+    qInstallMessageHandler(nullptr);
+
+    const auto ports = QSerialPortInfo::availablePorts();
+    QCOMPARE(debugLines.size(), 6 * ports.size());
+    for (int i = 0; i < ports.size(); ++i) {
+        const QStringList block = debugLines.mid(6 * i, 6);
+        QCOMPARE(block.at(0), QString("\nPort: \"%1\"").arg(ports.at(i).portName()));
+        QVERIFY(block.at(1).startsWith("Location:"));
+        QVERIFY(block.at(2).startsWith("Description:"));
+        QVERIFY(block.at(3).startsWith("Manufacturer:"));
+        QVERIFY(block.at(4).startsWith("Vendor Identifier:"));
+        QVERIFY(block.at(5).startsWith("Product Identifier:"));
+    }
+}
+
+void TestSelDialog::offersDriverWithoutPort_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("Quit") << "cmdQuit" << true;
+    QTest::newRow("Start To Edit is disabled") << "cmdStart" << false;
+    QTest::newRow("window closed") << "" << true;
+}
+
+void TestSelDialog::offersDriverWithoutPort()
+{
+    if (machineHasServicePort())
+        QSKIP("This machine has a ZORVEL service port");
+    QFETCH(QString, button);
+    QFETCH(bool, closes);
+
+    SelDialog dialog(nullptr);
+    QCOMPARE(child<QLabel>(dialog, "lblMessage")->text(), QString("No ZORVEL Service Port is found"));
+    QVERIFY(!child<QPushButton>(dialog, "cmdStart")->isEnabled());
+    QVERIFY(child<QComboBox>(dialog, "cboServicePort")->isHidden());
+    QVERIFY(!child<QPushButton>(dialog, "cmdDriverWizard")->isHidden());
+    QVERIFY(!child<QPushButton>(dialog, "cmdHelp")->isHidden());
+    QCOMPARE(dialog.minimumSize(), QSize(465, 138));
+    QCOMPARE(dialog.maximumSize(), QSize(465, 138));
+
+    bool closed = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        if (button.isEmpty())
+            dialog.close();
+        else
+            QTest::mouseClick(child<QPushButton>(dialog, qPrintable(button)), Qt::LeftButton);
+        closed = !dialog.isVisible();
+        dialog.close();
+    });
+    dialog.exec();
+
+    QCOMPARE(closed, closes);
+    QVERIFY(dialog.selectedPort.portName().isEmpty());
+    QVERIFY(m_catcher.urls.isEmpty());
+}
+
+void TestSelDialog::helpLeavesDialogOpen()
+{
+    SelDialog dialog(nullptr);
+    bool openAfterHelp = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto *help = child<QPushButton>(dialog, "cmdHelp");
+        help->click();
+        help->click();
+        openAfterHelp = dialog.isVisible();
+        child<QPushButton>(dialog, "cmdQuit")->click();
+    });
+    dialog.exec();
+
+    QVERIFY(openAfterHelp);
+    QCOMPARE(m_catcher.urls.size(), 2);
+    const QUrl manual = m_catcher.urls.at(0);
+    QCOMPARE(manual, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
+    QVERIFY2(QFileInfo::exists(manual.toLocalFile()), qPrintable(manual.toLocalFile()));
+}
+
+void TestSelDialog::driverButtonHandsOverLauncherAndCloses()
+{
+    SelDialog dialog(nullptr);
+    clickWhileRunning(dialog, { "cmdDriverWizard" });
+
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(dialog.selectedPort.portName().isEmpty());
+    QCOMPARE(m_catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe") }));
+}
+
+QTEST_MAIN(TestSelDialog)
+#include "tst_seldialog.moc"
