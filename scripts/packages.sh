@@ -20,6 +20,7 @@ ensure_packages() {
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools
+    python3
 )
 
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test
