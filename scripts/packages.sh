@@ -23,9 +23,10 @@ BUILD_PACKAGES=(
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools fonts-dejavu-core
 )
 
-# The start-up test runs the built program on a virtual X display.
+# The sanitizer build's compiler; a virtual X display for the start-up test;
+# python3 for the icon script and the manual's test.
 TEST_PACKAGES=(
-    clang libclang-rt-14-dev xvfb xauth xdotool
+    clang libclang-rt-14-dev xvfb xauth xdotool python3
 )
 
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Compiles Maritor's resource script with the mingw-w64 resource compiler, as
+# a Windows build does, links it into a stub program and reads the resources
+# back: the icon group IDI_ICON1 with the 32x32 and 16x16 images of the icon
+# file, and the manifest as resource 1 of type 24, well-formed, asking for no
+# elevation and for Common Controls 6.0.0.0.
+#   tst_windowsresources.sh WINDRES CC WRESTOOL ICOTOOL PYTHON CONFIGURATOR_DIR
+set -euo pipefail
+windres=$1 cc=$2 wrestool=$3 icotool=$4 python=$5 configurator=$6
+
+# Compiled from elsewhere than its own folder, as a build directory does:
+# the files the script names must still be found.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+"$windres" -O coff -i "$configurator/maritor.rc" -o maritor.o
+echo 'int main(void) { return 0; }' >stub.c
+"$cc" -mwindows stub.c maritor.o -o maritor.exe
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+groups=$("$wrestool" -l --type=14 maritor.exe | sed -n "s/.*--name=\([^ ]*\) .*/\1/p" | tr '\n' ' ')
+[ "$groups" = "'IDI_ICON1' " ] || fail "icon groups: $groups"
+
+"$wrestool" -x --type=14 --name=IDI_ICON1 maritor.exe -o group.ico
+images=$("$icotool" -l group.ico | sed 's/--index=[0-9]* //' | tr '\n' ' ')
+expected="--icon --width=32 --height=32 --bit-depth=8 --palette-size=256 "
+expected+="--icon --width=16 --height=16 --bit-depth=8 --palette-size=256 "
+[ "$images" = "$expected" ] || fail "IDI_ICON1 holds: $images"
+
+# The images follow the icon file's 6-byte header and two 16-byte entries.
+for name in 1 2; do "$wrestool" -x --raw --type=3 --name=$name maritor.exe; done >images.bin
+tail -c +39 "$configurator/images/resources/AppIcon.ico" | cmp -s - images.bin \
+    || fail "the icon images differ from images/resources/AppIcon.ico"
+
+"$wrestool" -x --raw --type=24 --name=1 maritor.exe >manifest.xml
+"$python" - manifest.xml <<'PY' || fail "manifest"
+import sys
+import xml.etree.ElementTree as ET
+
+v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+root = ET.parse(sys.argv[1]).getroot()
+levels = [e.get("level") for e in root.iter(v3 + "requestedExecutionLevel")]
+dependencies = [e.attrib for d in root.iter(v1 + "dependentAssembly") for e in d.iter(v1 + "assemblyIdentity")]
+common_controls = {"type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+                   "processorArchitecture": "*", "publicKeyToken": "6595b64144ccf1df", "language": "*"}
+problems = []
+if root.tag != v1 + "assembly":
+    problems.append("root element " + root.tag)
+if levels != ["asInvoker"]:
+    problems.append("execution levels %s" % levels)
+if dependencies != [common_controls]:
+    problems.append("dependencies %s" % dependencies)
+for problem in problems:
+    print("manifest:", problem, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+
+[ "$failures" -eq 0 ]
