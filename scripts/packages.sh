@@ -20,4 +20,5 @@ ensure_packages() {
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools
+    libbenchmark-dev
 )
