@@ -17,10 +17,12 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# The fonts are what offscreen windows and screenshots draw their text with.
+# The fonts are what offscreen windows and screenshots draw their text with;
+# the plain build also builds the benchmarks.
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools fonts-dejavu-core
+    libbenchmark-dev
 )
 
 # The sanitizer build's compiler; a virtual X display for the start-up test;
