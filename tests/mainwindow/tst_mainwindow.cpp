@@ -1,16 +1,17 @@
 // The main window on a real serial port: the slave side of a pseudo-terminal,
 // with a simulated module on the master side.
 
+#include "debuglog.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "pseudoterminal.h"
 #include "simulatedmodule.h"
+#include "urlcatcher.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLinkButton>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
@@ -24,27 +25,7 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-QStringList debugLines;
-
-void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-}
-
 } // namespace
-
-// Receives the URLs the window hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class TestMainWindow : public QObject
 {
@@ -99,12 +80,10 @@ void TestMainWindow::init()
     m_port->setPortName(m_line->slavePath());
     QVERIFY2(m_port->open(QIODevice::ReadWrite), qPrintable(m_port->errorString()));
     m_boxes = std::make_unique<ModalAnswerer>();
-    debugLines.clear();
 }
 
 void TestMainWindow::cleanup()
 {
-    qInstallMessageHandler(nullptr);
     m_window.reset();
     m_port.reset();
     m_boxes.reset();
@@ -264,10 +243,10 @@ void TestMainWindow::showsRs232cSettings()
 
 void TestMainWindow::rejectedRepliesChangeNothing()
 {
-    qInstallMessageHandler(collectDebugLines);
+    const DebugLog log;
     m_module->setShortReplies(true);
     startWindow();
-    QTRY_COMPARE(debugLines.filter("shorter than its layout").size(), 3);
+    QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 3);
 
     QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("1"));
     QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
@@ -550,13 +529,13 @@ void TestMainWindow::lostLineIsReportedOnce()
     startWindow();
     m_window->show();
     waitForReadBack();
-    qInstallMessageHandler(collectDebugLines);
+    const DebugLog log;
 
     m_module->closeLine();
     QTRY_VERIFY(!m_port->isOpen());
     QTest::qWait(200);
 
-    QCOMPARE(debugLines.filter("SerialPortError = ").size(), 1);
+    QCOMPARE(log.lines().filter("SerialPortError = ").size(), 1);
     QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_port->portName()));
     QVERIFY(!action("action_Refresh")->isEnabled());
     QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
@@ -567,9 +546,7 @@ void TestMainWindow::helpOpensManualBesideProgram()
 {
     startWindow();
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
     action("action_Help_Contents")->trigger();
-    QDesktopServices::unsetUrlHandler("file");
 
     QCOMPARE(catcher.urls.size(), 1);
     QCOMPARE(catcher.urls.at(0), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));

@@ -1,7 +1,8 @@
+#include "debuglog.h"
 #include "seldialog.h"
+#include "urlcatcher.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -10,14 +11,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList debugLines;
-
-void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-}
 
 bool machineHasServicePort()
 {
@@ -28,26 +21,11 @@ bool machineHasServicePort()
 
 } // namespace
 
-// Receives the URLs the dialog hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
-
 class TestSelDialog : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void filtersOnDescription_data();
     void filtersOnDescription();
     void logsEveryPort();
@@ -59,21 +37,7 @@ private slots:
 private:
     template<typename T> T *child(const SelDialog &dialog, const char *name) const;
     void clickWhileRunning(SelDialog &dialog, const QStringList &buttons);
-
-    UrlCatcher m_catcher;
 };
-
-void TestSelDialog::init()
-{
-    m_catcher.urls.clear();
-    QDesktopServices::setUrlHandler("file", &m_catcher, "open");
-}
-
-void TestSelDialog::cleanup()
-{
-    QDesktopServices::unsetUrlHandler("file");
-    qInstallMessageHandler(nullptr);
-}
 
 template<typename T>
 T *TestSelDialog::child(const SelDialog &dialog, const char *name) const
@@ -118,15 +82,17 @@ void TestSelDialog::filtersOnDescription()
 // why a port is missing from the list.
 void TestSelDialog::logsEveryPort()
 {
-    debugLines.clear();
-    qInstallMessageHandler(collectDebugLines);
-    SelDialog dialog(nullptr);
-    qInstallMessageHandler(nullptr);
+    QStringList lines;
+    {
+        const DebugLog log;
+        SelDialog dialog(nullptr);
+        lines = log.lines();
+    }
 
     const auto ports = QSerialPortInfo::availablePorts();
-    QCOMPARE(debugLines.size(), 6 * ports.size());
+    QCOMPARE(lines.size(), 6 * ports.size());
     for (int i = 0; i < ports.size(); ++i) {
-        const QStringList block = debugLines.mid(6 * i, 6);
+        const QStringList block = lines.mid(6 * i, 6);
         QCOMPARE(block.at(0), QString("\nPort: \"%1\"").arg(ports.at(i).portName()));
         QVERIFY(block.at(1).startsWith("Location:"));
         QVERIFY(block.at(2).startsWith("Description:"));
@@ -153,6 +119,7 @@ void TestSelDialog::offersDriverWithoutPort()
     QFETCH(QString, button);
     QFETCH(bool, closes);
 
+    UrlCatcher catcher;
     SelDialog dialog(nullptr);
     QCOMPARE(child<QLabel>(dialog, "lblMessage")->text(), QString("No ZORVEL Service Port is found"));
     QVERIFY(!child<QPushButton>(dialog, "cmdStart")->isEnabled());
@@ -175,11 +142,12 @@ void TestSelDialog::offersDriverWithoutPort()
 
     QCOMPARE(closed, closes);
     QVERIFY(dialog.selectedPort.portName().isEmpty());
-    QVERIFY(m_catcher.urls.isEmpty());
+    QVERIFY(catcher.urls.isEmpty());
 }
 
 void TestSelDialog::helpLeavesDialogOpen()
 {
+    UrlCatcher catcher;
     SelDialog dialog(nullptr);
     bool openAfterHelp = false;
     QTimer::singleShot(0, &dialog, [&] {
@@ -192,20 +160,21 @@ void TestSelDialog::helpLeavesDialogOpen()
     dialog.exec();
 
     QVERIFY(openAfterHelp);
-    QCOMPARE(m_catcher.urls.size(), 2);
-    const QUrl manual = m_catcher.urls.at(0);
+    QCOMPARE(catcher.urls.size(), 2);
+    const QUrl manual = catcher.urls.at(0);
     QCOMPARE(manual, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
     QVERIFY2(QFileInfo::exists(manual.toLocalFile()), qPrintable(manual.toLocalFile()));
 }
 
 void TestSelDialog::driverButtonHandsOverLauncherAndCloses()
 {
+    UrlCatcher catcher;
     SelDialog dialog(nullptr);
     clickWhileRunning(dialog, { "cmdDriverWizard" });
 
     QVERIFY(!dialog.isVisible());
     QVERIFY(dialog.selectedPort.portName().isEmpty());
-    QCOMPARE(m_catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe") }));
+    QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe") }));
 }
 
 QTEST_MAIN(TestSelDialog)
