@@ -243,7 +243,7 @@ void TestMainWindow::showsRs232cSettings()
 
 void TestMainWindow::rejectedRepliesChangeNothing()
 {
-    const DebugLog log;
+    DebugLog log;
     m_module->setShortReplies(true);
     startWindow();
     QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 3);
@@ -529,7 +529,7 @@ void TestMainWindow::lostLineIsReportedOnce()
     startWindow();
     m_window->show();
     waitForReadBack();
-    const DebugLog log;
+    DebugLog log;
 
     m_module->closeLine();
     QTRY_VERIFY(!m_port->isOpen());

@@ -84,7 +84,7 @@ void TestSelDialog::logsEveryPort()
 {
     QStringList lines;
     {
-        const DebugLog log;
+        DebugLog log;
         SelDialog dialog(nullptr);
         lines = log.lines();
     }
