@@ -1,0 +1,318 @@
+// The main window against a module and a line that misbehave: a module that
+// never answers, a line that goes away, a long random stream of good and bad
+// frames, and a restart notice with frames behind it.
+
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "pseudoterminal.h"
+#include "replystream.h"
+#include "simulatedmodule.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+const QByteArray ReadBackRequests = QByteArray::fromHex("4d300100" "4d300300" "4d300500");
+
+QStringList debugLines;
+
+void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+}
+
+double processCpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + double(time.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A module information reply with the version 09.09.09.
+QByteArray laterModuleInfo()
+{
+    const QByteArray text = "LATER,";
+    const QByteArray payload = QByteArray("09.09.09").leftJustified(16, '\0') + char(0x05) + char(text.size()) + text;
+    return QByteArray("M0") + char(1) + char(payload.size()) + payload;
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void silentModuleLeavesPlaceholders();
+    void closedLineIsLoggedOnceAndIdles_data();
+    void closedLineIsLoggedOnceAndIdles();
+    void randomStreamShowsLastGoodReplies_data();
+    void randomStreamShowsLastGoodReplies();
+    void framesBehindRestartNoticeAreHandled();
+
+private:
+    void startWindow();
+    void compareShown(const ReplyStream &stream) const;
+    template<typename T> T *widget(const char *name) const;
+
+    std::unique_ptr<PseudoTerminal> m_line;
+    std::unique_ptr<SimulatedModule> m_module;
+    std::unique_ptr<QSerialPort> m_port;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<ModalAnswerer> m_boxes;
+    quint32 m_seed = 0;
+    int m_segment = 0;
+};
+
+void TestFaults::init()
+{
+    m_line = std::make_unique<PseudoTerminal>();
+    QVERIFY2(m_line->open(), qPrintable(m_line->errorString()));
+    m_module = std::make_unique<SimulatedModule>();
+    m_module->attach(m_line->master());
+    m_port = std::make_unique<QSerialPort>();
+    m_port->setPortName(m_line->slavePath());
+    QVERIFY2(m_port->open(QIODevice::ReadWrite), qPrintable(m_port->errorString()));
+    m_boxes = std::make_unique<ModalAnswerer>();
+    debugLines.clear();
+    m_seed = 0;
+    m_segment = 0;
+}
+
+void TestFaults::cleanup()
+{
+    qInstallMessageHandler(nullptr);
+    if (QTest::currentTestFailed() && m_seed != 0)
+        qWarning("the random stream came from seed %u, failed in segment %d", m_seed, m_segment);
+    m_window.reset();
+    m_port.reset();
+    m_boxes.reset();
+    m_module.reset();
+    m_line.reset();
+}
+
+void TestFaults::startWindow()
+{
+    m_window = std::make_unique<MainWindow>(QSerialPortInfo(*m_port), m_port.get());
+    m_window->show();
+}
+
+template<typename T>
+T *TestFaults::widget(const char *name) const
+{
+    T *found = m_window->findChild<T *>(name);
+    if (!found)
+        qFatal("no widget %s", name);
+    return found;
+}
+
+// Nothing is resent and nothing times out: the form keeps its placeholders
+// and the window goes on serving the user.
+void TestFaults::silentModuleLeavesPlaceholders()
+{
+    m_module->setSilent(true);
+    startWindow();
+    QTRY_COMPARE(m_module->received(), ReadBackRequests);
+    QTest::qWait(500);
+    QCOMPARE(m_module->received(), ReadBackRequests);
+
+    for (const char *name : { "lblVersion", "lblIOType", "lblGpibAddress", "lblCustomMode", "lblIdnString" })
+        QCOMPARE(widget<QLabel>(name)->text(), QString("1"));
+    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
+    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("2"));
+    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
+    for (const char *name : { "txtTermcharCode", "txtIdnQuery", "txtAutoSpollIntv" })
+        QVERIFY2(widget<QLineEdit>(name)->text().isEmpty(), name);
+    for (const char *name : { "chk4882Block", "chkPeltaSafu", "chkAutoSpoll" })
+        QVERIFY2(!widget<QCheckBox>(name)->isChecked(), name);
+
+    m_boxes->setAnswer(QMessageBox::No);
+    widget<QAction>("action_Factory_Default")->trigger();
+    QCOMPARE(m_boxes->texts(), QStringList("Wish to initialise the ZORVEL to Factory Default?"));
+    auto *tabs = widget<QTabWidget>("tabWidget");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        const QPixmap picture = m_window->grab();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(picture.size(), m_window->size());
+    }
+    QTest::qWait(200);
+    QCOMPARE(m_module->received(), ReadBackRequests);
+
+    widget<QAction>("action_Refresh")->trigger();
+    QTRY_COMPARE(m_module->received(), ReadBackRequests.repeated(2));
+}
+
+void TestFaults::closedLineIsLoggedOnceAndIdles_data()
+{
+    QTest::addColumn<bool>("duringNotice");
+
+    QTest::newRow("while idle") << false;
+    QTest::newRow("while a notice is open") << true;
+}
+
+// A closed line makes the port signal an error on every turn of the event
+// loop until the port is closed: the window must close it, log the loss once
+// and then sit idle. The CPU budget is for a whole second, and generous.
+void TestFaults::closedLineIsLoggedOnceAndIdles()
+{
+    QFETCH(bool, duringNotice);
+
+    startWindow();
+    QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString("1000"));
+    qInstallMessageHandler(collectDebugLines);
+
+    const double cpuBefore = processCpuSeconds();
+    if (duringNotice) {
+        m_boxes->setHook([this](QMessageBox *) {
+            m_module->closeLine();
+            QTRY_VERIFY(!m_port->isOpen());
+        });
+        m_module->sendRaw(QByteArray::fromHex("4d300200"));
+        QTRY_COMPARE(m_boxes->texts().size(), 1);
+    } else {
+        m_module->closeLine();
+    }
+    QTest::qWait(1000);
+    const double cpuSeconds = processCpuSeconds() - cpuBefore;
+
+    QVERIFY2(cpuSeconds < 0.3, qPrintable(QString("%1 s of CPU time").arg(cpuSeconds)));
+    QVERIFY(!m_port->isOpen());
+    QCOMPARE(debugLines.filter("SerialPortError = ").size(), 1);
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_port->portName()));
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_boxes->texts().size(), duringNotice ? 1 : 0);
+}
+
+void TestFaults::randomStreamShowsLastGoodReplies_data()
+{
+    QTest::addColumn<quint32>("seed");
+
+    QTest::newRow("seed 1") << 1u;
+    QTest::newRow("seed 20240607") << 20240607u;
+    QTest::newRow("seed 3141592653") << 3141592653u;
+}
+
+// The module's own read-back goes unanswered, so everything the window shows
+// comes from the random stream. Completion replies stay in the stream: each
+// opens a notice whose event loop runs while more bytes arrive, which is
+// where frames could be lost or handled twice. The stream goes out in
+// segments, each ended by one more completion; once its notice has been
+// shown, the window must show the last well-formed reply of each type.
+void TestFaults::randomStreamShowsLastGoodReplies()
+{
+    QFETCH(quint32, seed);
+    m_seed = seed;
+
+    m_module->setSilent(true);
+    startWindow();
+    QTRY_COMPARE(m_module->received(), ReadBackRequests);
+    qInstallMessageHandler(collectDebugLines);
+
+    ReplyStream stream(seed);
+    for (m_segment = 1; m_segment <= 8; ++m_segment) {
+        QByteArray bytes = stream.frames(50);
+        bytes += stream.factoryDefaultCompletion();
+        for (const QByteArray &piece : stream.pieces(bytes)) {
+            m_module->sendRaw(piece);
+            if (stream.oneIn(8))
+                QTest::qWait(1);
+            else
+                QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_boxes->texts().size() == stream.notices.size() || !m_port->isOpen(), 20000);
+        QCOMPARE(m_boxes->texts(), stream.notices);
+        QCOMPARE(debugLines.filter("shorter than its layout").size(), stream.shortReplies);
+        compareShown(stream);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    QTest::qWait(50);
+    QCOMPARE(m_boxes->texts().size(), stream.notices.size());
+    QCOMPARE(m_port->bytesAvailable(), qint64(0));
+    QVERIFY(m_port->isOpen());
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_module->received(), ReadBackRequests);
+}
+
+void TestFaults::compareShown(const ReplyStream &stream) const
+{
+    const ShownModuleInfo &info = stream.moduleInfo;
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), info.version);
+    QCOMPARE(widget<QLabel>("lblIOType")->text(), info.ioType);
+    QCOMPARE(widget<QLabel>("lblGpibAddress")->text(), info.gpibAddress);
+    QCOMPARE(widget<QLabel>("lblCustomMode")->text(), info.customMode);
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), info.idnString);
+
+    const ShownRs232cSettings &rs232c = stream.rs232cSettings;
+    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), rs232c.bitrate);
+    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), rs232c.stopbits);
+    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), rs232c.flowControl);
+    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), rs232c.termcharCode);
+    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), rs232c.idnQuery);
+    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->isEnabled(), rs232c.fieldsEnabled);
+    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->isEnabled(), rs232c.fieldsEnabled);
+    QCOMPARE(widget<QCheckBox>("chk4882Block")->isChecked(), rs232c.blockChecked);
+    QCOMPARE(widget<QCheckBox>("chk4882Block")->isEnabled(), rs232c.blockEnabled);
+    QCOMPARE(widget<QCheckBox>("chkPeltaSafu")->isChecked(), rs232c.peltaChecked);
+
+    const ShownUsbtmcSettings &usbtmc = stream.usbtmcSettings;
+    QCOMPARE(widget<QCheckBox>("chkAutoSpoll")->isChecked(), usbtmc.autoSpoll);
+    QCOMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), usbtmc.interval);
+}
+
+// A restart notice, a module information reply and a completion reply in
+// one write. The port is closed before the notice shows; the two frames
+// behind it were already read and are handled in the same run, after the
+// window has closed.
+void TestFaults::framesBehindRestartNoticeAreHandled()
+{
+    startWindow();
+    QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString("1000"));
+    const QString versionBefore = widget<QLabel>("lblVersion")->text();
+
+    bool portOpenAtNotice = true;
+    QString versionAtNotice;
+    bool windowVisibleAtCompletion = true;
+    QString versionAtCompletion;
+    m_boxes->setHook([&](QMessageBox *) {
+        portOpenAtNotice = m_port->isOpen();
+        versionAtNotice = widget<QLabel>("lblVersion")->text();
+        m_boxes->setHook([&](QMessageBox *) {
+            windowVisibleAtCompletion = m_window->isVisible();
+            versionAtCompletion = widget<QLabel>("lblVersion")->text();
+        });
+    });
+    m_module->sendRaw(QByteArray::fromHex("4d30080100") + laterModuleInfo() + QByteArray::fromHex("4d300200"));
+    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QTest::qWait(100);
+
+    QCOMPARE(m_boxes->texts(),
+             QStringList({ "The ZORVEL has been restarted. You also need to restart this app.",
+                           "RS232C setting sync complete!\n"
+                           "You need power-cycle the ZORVEL for the new settings to take effect." }));
+    QVERIFY(!portOpenAtNotice);
+    QCOMPARE(versionAtNotice, versionBefore);
+    QVERIFY(!windowVisibleAtCompletion);
+    QCOMPARE(versionAtCompletion, QString("09.09.09"));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
+    QVERIFY(!m_port->isOpen());
+    QVERIFY(!m_window->isVisible());
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
