@@ -106,8 +106,7 @@ void MainWindow::OnMenuDeviceFactoryDefault()
 {
     if (!confirm(tr("Wish to initialise the ZORVEL to Factory Default?")))
         return;
-    m_port->write(encodeRequest(FrameType::FactoryDefault));
-    m_port->flush();
+    sendConfirmed(encodeRequest(FrameType::FactoryDefault));
 }
 
 void MainWindow::OnSyncFrom()
@@ -131,8 +130,7 @@ void MainWindow::on_btnRs232cSyncTo_clicked()
     }
     if (!confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?")))
         return;
-    m_port->write(encodeRs232cSettings(rs232cSettingsFromForm()));
-    m_port->flush();
+    sendConfirmed(encodeRs232cSettings(rs232cSettingsFromForm()));
 }
 
 void MainWindow::on_btnUsbtmcSyncTo_clicked()
@@ -142,8 +140,7 @@ void MainWindow::on_btnUsbtmcSyncTo_clicked()
     UsbtmcSettings settings;
     settings.autoSpoll = ui->chkAutoSpoll->isChecked();
     settings.autoSpollIntv = ui->txtAutoSpollIntv->text().toInt(nullptr, 10);
-    m_port->write(encodeUsbtmcSettings(settings));
-    m_port->flush();
+    sendConfirmed(encodeUsbtmcSettings(settings));
 }
 
 // PELTA needs 488.2 block transfer, which in turn fixes the terminator and
@@ -269,6 +266,21 @@ bool MainWindow::rs232cChoicesComplete() const
 {
     return ui->cboBitrate->currentIndex() >= 0 && ui->cboStopbits->currentIndex() >= 0
         && ui->cboFlowControl->currentIndex() >= 0;
+}
+
+// The line can be lost while a question is open. Then nothing is sent, and
+// the user learns that the confirmed action did not happen.
+void MainWindow::sendConfirmed(const QByteArray &frame)
+{
+    if (!m_port->isOpen()) {
+        QMessageBox::warning(nullptr, tr("ZORVEL"),
+                             tr("Nothing was written: the connection to the ZORVEL was lost.\n"
+                                "Reconnect the SERVICE PORT and restart this app."),
+                             QMessageBox::Ok);
+        return;
+    }
+    m_port->write(frame);
+    m_port->flush();
 }
 
 bool MainWindow::confirm(const QString &question) const

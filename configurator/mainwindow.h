@@ -48,6 +48,7 @@ private:
     void restarted();
     Rs232cSettings rs232cSettingsFromForm() const;
     bool rs232cChoicesComplete() const;
+    void sendConfirmed(const QByteArray &frame);
     bool confirm(const QString &question) const;
     void notify(const QString &notice) const;
     void lineLost();

@@ -54,6 +54,7 @@ private slots:
     void repliesDuringNoticeAreHandledOnce();
     void restartNoticeClosesPortThenWindow();
     void lostLineIsReportedOnce();
+    void lineLostDuringQuestionSendsNothing();
     void helpOpensManualBesideProgram();
 
 private:
@@ -540,6 +541,25 @@ void TestMainWindow::lostLineIsReportedOnce()
     QVERIFY(!action("action_Refresh")->isEnabled());
     QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
     QVERIFY(m_boxes->texts().isEmpty());
+}
+
+void TestMainWindow::lineLostDuringQuestionSendsNothing()
+{
+    startWindow();
+    waitForReadBack();
+    const int requestsBefore = m_module->requests().size();
+
+    m_boxes->setHook([this](QMessageBox *) {
+        m_module->closeLine();
+        QTRY_VERIFY(!m_port->isOpen());
+    });
+    action("action_Factory_Default")->trigger();
+
+    QCOMPARE(m_boxes->texts().size(), 2);
+    QCOMPARE(m_boxes->texts().at(1), QString("Nothing was written: the connection to the ZORVEL was lost.\n"
+                                             "Reconnect the SERVICE PORT and restart this app."));
+    QCOMPARE(m_boxes->icons().at(1), QMessageBox::Warning);
+    QCOMPARE(m_module->requests().size(), requestsBefore);
 }
 
 void TestMainWindow::helpOpensManualBesideProgram()
