@@ -2,11 +2,9 @@
 // never answers, a line that goes away, a long random stream of good and bad
 // frames, and a restart notice with frames behind it.
 
-#include "mainwindow.h"
-#include "modalanswerer.h"
-#include "pseudoterminal.h"
+#include "debuglog.h"
 #include "replystream.h"
-#include "simulatedmodule.h"
+#include "windowbench.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,14 +20,6 @@
 namespace {
 
 const QByteArray ReadBackRequests = QByteArray::fromHex("4d300100" "4d300300" "4d300500");
-
-QStringList debugLines;
-
-void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines << message;
-}
 
 double processCpuSeconds()
 {
@@ -69,66 +59,47 @@ private:
     void compareShown(const ReplyStream &stream) const;
     template<typename T> T *widget(const char *name) const;
 
-    std::unique_ptr<PseudoTerminal> m_line;
-    std::unique_ptr<SimulatedModule> m_module;
-    std::unique_ptr<QSerialPort> m_port;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<ModalAnswerer> m_boxes;
+    std::unique_ptr<WindowBench> m_bench;
     quint32 m_seed = 0;
     int m_segment = 0;
 };
 
 void TestFaults::init()
 {
-    m_line = std::make_unique<PseudoTerminal>();
-    QVERIFY2(m_line->open(), qPrintable(m_line->errorString()));
-    m_module = std::make_unique<SimulatedModule>();
-    m_module->attach(m_line->master());
-    m_port = std::make_unique<QSerialPort>();
-    m_port->setPortName(m_line->slavePath());
-    QVERIFY2(m_port->open(QIODevice::ReadWrite), qPrintable(m_port->errorString()));
-    m_boxes = std::make_unique<ModalAnswerer>();
-    debugLines.clear();
+    m_bench = std::make_unique<WindowBench>();
+    const QString error = m_bench->open();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     m_seed = 0;
     m_segment = 0;
 }
 
 void TestFaults::cleanup()
 {
-    qInstallMessageHandler(nullptr);
     if (QTest::currentTestFailed() && m_seed != 0)
         qWarning("the random stream came from seed %u, failed in segment %d", m_seed, m_segment);
-    m_window.reset();
-    m_port.reset();
-    m_boxes.reset();
-    m_module.reset();
-    m_line.reset();
+    m_bench.reset();
 }
 
 void TestFaults::startWindow()
 {
-    m_window = std::make_unique<MainWindow>(QSerialPortInfo(*m_port), m_port.get());
-    m_window->show();
+    m_bench->startWindow()->show();
 }
 
 template<typename T>
 T *TestFaults::widget(const char *name) const
 {
-    T *found = m_window->findChild<T *>(name);
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
+    return m_bench->widget<T>(name);
 }
 
 // Nothing is resent and nothing times out: the form keeps its placeholders
 // and the window goes on serving the user.
 void TestFaults::silentModuleLeavesPlaceholders()
 {
-    m_module->setSilent(true);
+    m_bench->module.setSilent(true);
     startWindow();
-    QTRY_COMPARE(m_module->received(), ReadBackRequests);
+    QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
     QTest::qWait(500);
-    QCOMPARE(m_module->received(), ReadBackRequests);
+    QCOMPARE(m_bench->module.received(), ReadBackRequests);
 
     for (const char *name : { "lblVersion", "lblIOType", "lblGpibAddress", "lblCustomMode", "lblIdnString" })
         QCOMPARE(widget<QLabel>(name)->text(), QString("1"));
@@ -140,21 +111,21 @@ void TestFaults::silentModuleLeavesPlaceholders()
     for (const char *name : { "chk4882Block", "chkPeltaSafu", "chkAutoSpoll" })
         QVERIFY2(!widget<QCheckBox>(name)->isChecked(), name);
 
-    m_boxes->setAnswer(QMessageBox::No);
+    m_bench->boxes.setAnswer(QMessageBox::No);
     widget<QAction>("action_Factory_Default")->trigger();
-    QCOMPARE(m_boxes->texts(), QStringList("Wish to initialise the ZORVEL to Factory Default?"));
+    QCOMPARE(m_bench->boxes.texts(), QStringList("Wish to initialise the ZORVEL to Factory Default?"));
     auto *tabs = widget<QTabWidget>("tabWidget");
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
-        const QPixmap picture = m_window->grab();
+        const QPixmap picture = m_bench->window->grab();
         QVERIFY(!picture.isNull());
-        QCOMPARE(picture.size(), m_window->size());
+        QCOMPARE(picture.size(), m_bench->window->size());
     }
     QTest::qWait(200);
-    QCOMPARE(m_module->received(), ReadBackRequests);
+    QCOMPARE(m_bench->module.received(), ReadBackRequests);
 
     widget<QAction>("action_Refresh")->trigger();
-    QTRY_COMPARE(m_module->received(), ReadBackRequests.repeated(2));
+    QTRY_COMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
 }
 
 void TestFaults::closedLineIsLoggedOnceAndIdles_data()
@@ -174,28 +145,28 @@ void TestFaults::closedLineIsLoggedOnceAndIdles()
 
     startWindow();
     QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString("1000"));
-    qInstallMessageHandler(collectDebugLines);
+    DebugLog log;
 
     const double cpuBefore = processCpuSeconds();
     if (duringNotice) {
-        m_boxes->setHook([this](QMessageBox *) {
-            m_module->closeLine();
-            QTRY_VERIFY(!m_port->isOpen());
+        m_bench->boxes.setHook([this](QMessageBox *) {
+            m_bench->module.closeLine();
+            QTRY_VERIFY(!m_bench->port.isOpen());
         });
-        m_module->sendRaw(QByteArray::fromHex("4d300200"));
-        QTRY_COMPARE(m_boxes->texts().size(), 1);
+        m_bench->module.sendRaw(QByteArray::fromHex("4d300200"));
+        QTRY_COMPARE(m_bench->boxes.texts().size(), 1);
     } else {
-        m_module->closeLine();
+        m_bench->module.closeLine();
     }
     QTest::qWait(1000);
     const double cpuSeconds = processCpuSeconds() - cpuBefore;
 
     QVERIFY2(cpuSeconds < 0.3, qPrintable(QString("%1 s of CPU time").arg(cpuSeconds)));
-    QVERIFY(!m_port->isOpen());
-    QCOMPARE(debugLines.filter("SerialPortError = ").size(), 1);
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_port->portName()));
-    QVERIFY(m_window->isVisible());
-    QCOMPARE(m_boxes->texts().size(), duringNotice ? 1 : 0);
+    QVERIFY(!m_bench->port.isOpen());
+    QCOMPARE(log.lines().filter("SerialPortError = ").size(), 1);
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_bench->port.portName()));
+    QVERIFY(m_bench->window->isVisible());
+    QCOMPARE(m_bench->boxes.texts().size(), duringNotice ? 1 : 0);
 }
 
 void TestFaults::randomStreamShowsLastGoodReplies_data()
@@ -218,35 +189,35 @@ void TestFaults::randomStreamShowsLastGoodReplies()
     QFETCH(quint32, seed);
     m_seed = seed;
 
-    m_module->setSilent(true);
+    m_bench->module.setSilent(true);
     startWindow();
-    QTRY_COMPARE(m_module->received(), ReadBackRequests);
-    qInstallMessageHandler(collectDebugLines);
+    QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
+    DebugLog log;
 
     ReplyStream stream(seed);
     for (m_segment = 1; m_segment <= 8; ++m_segment) {
         QByteArray bytes = stream.frames(50);
         bytes += stream.factoryDefaultCompletion();
         for (const QByteArray &piece : stream.pieces(bytes)) {
-            m_module->sendRaw(piece);
+            m_bench->module.sendRaw(piece);
             if (stream.oneIn(8))
                 QTest::qWait(1);
             else
                 QCoreApplication::processEvents();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(m_boxes->texts().size() == stream.notices.size() || !m_port->isOpen(), 20000);
-        QCOMPARE(m_boxes->texts(), stream.notices);
-        QCOMPARE(debugLines.filter("shorter than its layout").size(), stream.shortReplies);
+        QTRY_VERIFY_WITH_TIMEOUT(m_bench->boxes.texts().size() == stream.notices.size() || !m_bench->port.isOpen(), 20000);
+        QCOMPARE(m_bench->boxes.texts(), stream.notices);
+        QCOMPARE(log.lines().filter("shorter than its layout").size(), stream.shortReplies);
         compareShown(stream);
         if (QTest::currentTestFailed())
             return;
     }
     QTest::qWait(50);
-    QCOMPARE(m_boxes->texts().size(), stream.notices.size());
-    QCOMPARE(m_port->bytesAvailable(), qint64(0));
-    QVERIFY(m_port->isOpen());
-    QVERIFY(m_window->isVisible());
-    QCOMPARE(m_module->received(), ReadBackRequests);
+    QCOMPARE(m_bench->boxes.texts().size(), stream.notices.size());
+    QCOMPARE(m_bench->port.bytesAvailable(), qint64(0));
+    QVERIFY(m_bench->port.isOpen());
+    QVERIFY(m_bench->window->isVisible());
+    QCOMPARE(m_bench->module.received(), ReadBackRequests);
 }
 
 void TestFaults::compareShown(const ReplyStream &stream) const
@@ -289,19 +260,19 @@ void TestFaults::framesBehindRestartNoticeAreHandled()
     QString versionAtNotice;
     bool windowVisibleAtCompletion = true;
     QString versionAtCompletion;
-    m_boxes->setHook([&](QMessageBox *) {
-        portOpenAtNotice = m_port->isOpen();
+    m_bench->boxes.setHook([&](QMessageBox *) {
+        portOpenAtNotice = m_bench->port.isOpen();
         versionAtNotice = widget<QLabel>("lblVersion")->text();
-        m_boxes->setHook([&](QMessageBox *) {
-            windowVisibleAtCompletion = m_window->isVisible();
+        m_bench->boxes.setHook([&](QMessageBox *) {
+            windowVisibleAtCompletion = m_bench->window->isVisible();
             versionAtCompletion = widget<QLabel>("lblVersion")->text();
         });
     });
-    m_module->sendRaw(QByteArray::fromHex("4d30080100") + laterModuleInfo() + QByteArray::fromHex("4d300200"));
-    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    m_bench->module.sendRaw(QByteArray::fromHex("4d30080100") + laterModuleInfo() + QByteArray::fromHex("4d300200"));
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     QTest::qWait(100);
 
-    QCOMPARE(m_boxes->texts(),
+    QCOMPARE(m_bench->boxes.texts(),
              QStringList({ "The ZORVEL has been restarted. You also need to restart this app.",
                            "RS232C setting sync complete!\n"
                            "You need power-cycle the ZORVEL for the new settings to take effect." }));
@@ -310,8 +281,8 @@ void TestFaults::framesBehindRestartNoticeAreHandled()
     QVERIFY(!windowVisibleAtCompletion);
     QCOMPARE(versionAtCompletion, QString("09.09.09"));
     QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
-    QVERIFY(!m_port->isOpen());
-    QVERIFY(!m_window->isVisible());
+    QVERIFY(!m_bench->port.isOpen());
+    QVERIFY(!m_bench->window->isVisible());
 }
 
 QTEST_MAIN(TestFaults)

@@ -2,11 +2,8 @@
 // with a simulated module on the master side.
 
 #include "debuglog.h"
-#include "mainwindow.h"
-#include "modalanswerer.h"
-#include "pseudoterminal.h"
-#include "simulatedmodule.h"
 #include "urlcatcher.h"
+#include "windowbench.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -64,37 +61,24 @@ private:
     template<typename T> T *widget(const char *name) const;
     QAction *action(const char *name) const;
 
-    std::unique_ptr<PseudoTerminal> m_line;
-    std::unique_ptr<SimulatedModule> m_module;
-    std::unique_ptr<QSerialPort> m_port;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<ModalAnswerer> m_boxes;
+    std::unique_ptr<WindowBench> m_bench;
 };
 
 void TestMainWindow::init()
 {
-    m_line = std::make_unique<PseudoTerminal>();
-    QVERIFY2(m_line->open(), qPrintable(m_line->errorString()));
-    m_module = std::make_unique<SimulatedModule>();
-    m_module->attach(m_line->master());
-    m_port = std::make_unique<QSerialPort>();
-    m_port->setPortName(m_line->slavePath());
-    QVERIFY2(m_port->open(QIODevice::ReadWrite), qPrintable(m_port->errorString()));
-    m_boxes = std::make_unique<ModalAnswerer>();
+    m_bench = std::make_unique<WindowBench>();
+    const QString error = m_bench->open();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 void TestMainWindow::cleanup()
 {
-    m_window.reset();
-    m_port.reset();
-    m_boxes.reset();
-    m_module.reset();
-    m_line.reset();
+    m_bench.reset();
 }
 
 void TestMainWindow::startWindow()
 {
-    m_window = std::make_unique<MainWindow>(QSerialPortInfo(*m_port), m_port.get());
+    m_bench->startWindow();
 }
 
 // The USBTMC reply is the last of a read-back, so once its interval shows,
@@ -102,7 +86,7 @@ void TestMainWindow::startWindow()
 void TestMainWindow::waitForReadBack()
 {
     QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(),
-                 QString::number(m_module->state().autoSpollIntv));
+                 QString::number(m_bench->module.state().autoSpollIntv));
 }
 
 void TestMainWindow::refreshAndWait()
@@ -115,10 +99,7 @@ void TestMainWindow::refreshAndWait()
 template<typename T>
 T *TestMainWindow::widget(const char *name) const
 {
-    T *found = m_window->findChild<T *>(name);
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
+    return m_bench->widget<T>(name);
 }
 
 QAction *TestMainWindow::action(const char *name) const
@@ -129,12 +110,12 @@ QAction *TestMainWindow::action(const char *name) const
 void TestMainWindow::readsBackBeforeShowing()
 {
     startWindow();
-    QVERIFY(!m_window->isVisible());
-    QTRY_COMPARE(m_module->received().toHex(' '), hex("4d300100" "4d300300" "4d300500").toHex(' '));
+    QVERIFY(!m_bench->window->isVisible());
+    QTRY_COMPARE(m_bench->module.received().toHex(' '), hex("4d300100" "4d300300" "4d300500").toHex(' '));
 
     waitForReadBack();
     const ModuleState state = SimulatedModule::factoryDefaults();
-    const QString portName = m_line->slavePath().mid(QString("/dev/").size());
+    const QString portName = m_bench->line.slavePath().mid(QString("/dev/").size());
     QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(portName));
     QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
     QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
@@ -143,7 +124,7 @@ void TestMainWindow::readsBackBeforeShowing()
     QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
     QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("*IDN?"));
     QVERIFY(!widget<QCheckBox>("chkAutoSpoll")->isChecked());
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_bench->boxes.texts().isEmpty());
 }
 
 void TestMainWindow::showsModuleInfo_data()
@@ -165,12 +146,12 @@ void TestMainWindow::showsModuleInfo()
     QFETCH(bool, customMode);
     QFETCH(int, gpibAddress);
 
-    ModuleState state = m_module->state();
+    ModuleState state = m_bench->module.state();
     state.hostIsUsb = hostIsUsb;
     state.customMode = customMode;
     state.gpibAddress = gpibAddress;
     state.idnText = "<b>MAKER</b>,MODEL 7,SN 1,2.0";
-    m_module->setState(state);
+    m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
 
@@ -216,7 +197,7 @@ void TestMainWindow::showsRs232cSettings()
     QFETCH(int, block4882);
     QFETCH(int, peltaSafu);
 
-    ModuleState state = m_module->state();
+    ModuleState state = m_bench->module.state();
     state.bitrate = bitrate;
     state.stopbits = 2;
     state.flowControl = quint8(flowControl);
@@ -224,7 +205,7 @@ void TestMainWindow::showsRs232cSettings()
     state.block4882 = quint8(block4882);
     state.idnQuery = "*ID?";
     state.peltaSafu = quint8(peltaSafu);
-    m_module->setState(state);
+    m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
 
@@ -245,7 +226,7 @@ void TestMainWindow::showsRs232cSettings()
 void TestMainWindow::rejectedRepliesChangeNothing()
 {
     DebugLog log;
-    m_module->setShortReplies(true);
+    m_bench->module.setShortReplies(true);
     startWindow();
     QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 3);
 
@@ -270,7 +251,7 @@ void TestMainWindow::faultyLineGivesSameResult()
     QFETCH(int, chunkSize);
     QFETCH(bool, unknownFrames);
 
-    ModuleState state = m_module->state();
+    ModuleState state = m_bench->module.state();
     state.hostIsUsb = true;
     state.bitrate = 38400;
     state.flowControl = 2;
@@ -279,9 +260,9 @@ void TestMainWindow::faultyLineGivesSameResult()
     state.idnQuery = "ID?";
     state.autoSpoll = 1;
     state.autoSpollIntv = 4321;
-    m_module->setState(state);
-    m_module->setChunkSize(chunkSize);
-    m_module->setUnknownFrames(unknownFrames);
+    m_bench->module.setState(state);
+    m_bench->module.setChunkSize(chunkSize);
+    m_bench->module.setUnknownFrames(unknownFrames);
     startWindow();
     waitForReadBack();
 
@@ -295,14 +276,14 @@ void TestMainWindow::faultyLineGivesSameResult()
     QVERIFY(widget<QCheckBox>("chkAutoSpoll")->isChecked());
 
     action("action_Factory_Default")->trigger();
-    QTRY_COMPARE(m_boxes->texts().size(), 2);
-    QVERIFY(m_boxes->texts().at(1).startsWith("Factory Default complete!"));
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
+    QVERIFY(m_bench->boxes.texts().at(1).startsWith("Factory Default complete!"));
 }
 
 void TestMainWindow::writesRs232cSettingsAndRefreshes()
 {
     startWindow();
-    m_window->show();
+    m_bench->window->show();
     waitForReadBack();
 
     widget<QComboBox>("cboBitrate")->setCurrentText("115200");
@@ -314,15 +295,15 @@ void TestMainWindow::writesRs232cSettingsAndRefreshes()
     widget<QLineEdit>("txtIdnQuery")->setText("ID?");
     QTest::mouseClick(widget<QCommandLinkButton>("btnRs232cSyncTo"), Qt::LeftButton);
 
-    QTRY_COMPARE(m_boxes->texts().size(), 2);
-    QCOMPARE(m_boxes->texts().at(0), QString("Wish to synchronise RS232C settings to the ZORVEL?"));
-    QCOMPARE(m_boxes->texts().at(1), QString("RS232C setting sync complete!\n"
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
+    QCOMPARE(m_bench->boxes.texts().at(0), QString("Wish to synchronise RS232C settings to the ZORVEL?"));
+    QCOMPARE(m_bench->boxes.texts().at(1), QString("RS232C setting sync complete!\n"
                                              "You need power-cycle the ZORVEL for the new settings to take effect."));
-    QCOMPARE(m_boxes->titles(), QStringList({ "ZORVEL", "ZORVEL" }));
-    QCOMPARE(m_module->requests().last().toHex(' '),
+    QCOMPARE(m_bench->boxes.titles(), QStringList({ "ZORVEL", "ZORVEL" }));
+    QCOMPARE(m_bench->module.requests().last().toHex(' '),
              hex("4d300219" "00c20100" "02" "01" "0d" "00" "49443f00000000000000000000000000" "00").toHex(' '));
 
-    const ModuleState stored = m_module->state();
+    const ModuleState stored = m_bench->module.state();
     QCOMPARE(stored.bitrate, 115200);
     QCOMPARE(stored.flowControl, quint8(1));
     QCOMPARE(stored.idnQuery, QByteArray("ID?"));
@@ -353,20 +334,20 @@ void TestMainWindow::sendsTypedNumbers()
     QFETCH(QString, termchar);
     QFETCH(QString, interval);
 
-    ModuleState state = m_module->state();
+    ModuleState state = m_bench->module.state();
     state.block4882 = 0;
-    m_module->setState(state);
+    m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
 
     widget<QLineEdit>("txtTermcharCode")->setText(termchar);
     widget<QLineEdit>("txtAutoSpollIntv")->setText(interval);
     action("action_Rs232cSync_To")->trigger();
-    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     action("action_UsbtmcSync_To")->trigger();
-    QTRY_COMPARE(m_boxes->texts().size(), 4);
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 4);
 
-    const QList<QByteArray> requests = m_module->requests();
+    const QList<QByteArray> requests = m_bench->module.requests();
     QCOMPARE(requests.size(), 5);
     QTEST(requests.at(3).mid(10, 1), "termByte");
     QTEST(requests.at(4).mid(5, 4), "intervalBytes");
@@ -380,20 +361,20 @@ void TestMainWindow::writesUsbtmcSettingsAndResets()
     widget<QCheckBox>("chkAutoSpoll")->setChecked(true);
     widget<QLineEdit>("txtAutoSpollIntv")->setText("1000");
     QTest::mouseClick(widget<QCommandLinkButton>("btnUsbtmcSyncTo"), Qt::LeftButton);
-    QTRY_COMPARE(m_boxes->texts().size(), 2);
-    QCOMPARE(m_boxes->texts().at(0), QString("Wish to synchronise USBTMC settings to the ZORVEL?"));
-    QCOMPARE(m_boxes->texts().at(1), QString("USBTMC setting sync complete!\n"
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
+    QCOMPARE(m_bench->boxes.texts().at(0), QString("Wish to synchronise USBTMC settings to the ZORVEL?"));
+    QCOMPARE(m_bench->boxes.texts().at(1), QString("USBTMC setting sync complete!\n"
                                              "You need power-cycle the ZORVEL for the new settings to take effect."));
-    QCOMPARE(m_module->requests().last(), hex("4d30040501e8030000"));
-    QCOMPARE(m_module->state().autoSpoll, quint8(1));
+    QCOMPARE(m_bench->module.requests().last(), hex("4d30040501e8030000"));
+    QCOMPARE(m_bench->module.state().autoSpoll, quint8(1));
 
     action("action_Factory_Default")->trigger();
-    QTRY_COMPARE(m_boxes->texts().size(), 4);
-    QCOMPARE(m_boxes->texts().at(2), QString("Wish to initialise the ZORVEL to Factory Default?"));
-    QCOMPARE(m_boxes->texts().at(3), QString("Factory Default complete!\n"
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 4);
+    QCOMPARE(m_bench->boxes.texts().at(2), QString("Wish to initialise the ZORVEL to Factory Default?"));
+    QCOMPARE(m_bench->boxes.texts().at(3), QString("Factory Default complete!\n"
                                              "You need power-cycle the ZORVEL for the new settings to take effect."));
-    QCOMPARE(m_module->requests().last(), hex("4d300900"));
-    QVERIFY(m_module->state() == SimulatedModule::factoryDefaults());
+    QCOMPARE(m_bench->module.requests().last(), hex("4d300900"));
+    QVERIFY(m_bench->module.state() == SimulatedModule::factoryDefaults());
 }
 
 void TestMainWindow::declinedQuestionSendsNothing_data()
@@ -413,42 +394,42 @@ void TestMainWindow::declinedQuestionSendsNothing()
 
     startWindow();
     waitForReadBack();
-    m_boxes->setAnswer(QMessageBox::No);
+    m_bench->boxes.setAnswer(QMessageBox::No);
     action(qPrintable(actionName))->trigger();
-    QCOMPARE(m_boxes->texts().size(), 1);
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
 
     refreshAndWait();
-    QCOMPARE(m_module->received(), hex("4d300100" "4d300300" "4d300500").repeated(2));
-    QCOMPARE(m_module->state(), SimulatedModule::factoryDefaults());
+    QCOMPARE(m_bench->module.received(), hex("4d300100" "4d300300" "4d300500").repeated(2));
+    QCOMPARE(m_bench->module.state(), SimulatedModule::factoryDefaults());
 }
 
 void TestMainWindow::unmatchedChoiceBlocksRs232cWrite()
 {
-    ModuleState state = m_module->state();
+    ModuleState state = m_bench->module.state();
     state.bitrate = 250;
-    m_module->setState(state);
+    m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
 
     action("action_Rs232cSync_To")->trigger();
-    QCOMPARE(m_boxes->texts().size(), 1);
-    QVERIFY(m_boxes->texts().at(0).startsWith("The RS232C settings were not written."));
-    QCOMPARE(m_boxes->icons().at(0), QMessageBox::Warning);
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+    QVERIFY(m_bench->boxes.texts().at(0).startsWith("The RS232C settings were not written."));
+    QCOMPARE(m_bench->boxes.icons().at(0), QMessageBox::Warning);
 
     widget<QComboBox>("cboBitrate")->setCurrentText("4800");
     action("action_Rs232cSync_To")->trigger();
-    QTRY_COMPARE(m_boxes->texts().size(), 3);
-    QCOMPARE(m_module->state().bitrate, 4800);
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 3);
+    QCOMPARE(m_bench->module.state().bitrate, 4800);
 }
 
 void TestMainWindow::interlocksFollowCheckBoxes()
 {
-    ModuleState state = m_module->state();
+    ModuleState state = m_bench->module.state();
     state.block4882 = 0;
     state.peltaSafu = 1;
-    m_module->setState(state);
+    m_bench->module.setState(state);
     startWindow();
-    m_window->show();
+    m_bench->window->show();
     waitForReadBack();
 
     auto *pelta = widget<QCheckBox>("chkPeltaSafu");
@@ -481,85 +462,85 @@ void TestMainWindow::interlocksFollowCheckBoxes()
 void TestMainWindow::repliesDuringNoticeAreHandledOnce()
 {
     startWindow();
-    m_window->show();
+    m_bench->window->show();
     waitForReadBack();
-    const int requestsBefore = m_module->requests().size();
+    const int requestsBefore = m_bench->module.requests().size();
 
-    m_boxes->setHook([this](QMessageBox *) {
+    m_bench->boxes.setHook([this](QMessageBox *) {
         const QByteArray text = "LATER,";
         const QByteArray info = QByteArray("09.09.09").leftJustified(16, '\0') + char(0x05) + char(text.size()) + text;
-        m_module->sendRaw(hex("4d3001") + char(info.size()) + info);
-        m_module->sendRaw(hex("4d300400"));
+        m_bench->module.sendRaw(hex("4d3001") + char(info.size()) + info);
+        m_bench->module.sendRaw(hex("4d300400"));
         QTest::qWait(100);
     });
-    m_module->sendRaw(hex("4d300200"));
+    m_bench->module.sendRaw(hex("4d300200"));
 
     QTRY_COMPARE(widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
-    QTRY_COMPARE(m_boxes->texts().size(), 2);
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     QTest::qWait(100);
-    QCOMPARE(m_boxes->texts().size(), 2);
-    QVERIFY(m_boxes->texts().at(0).startsWith("RS232C setting sync complete!"));
-    QVERIFY(m_boxes->texts().at(1).startsWith("USBTMC setting sync complete!"));
+    QCOMPARE(m_bench->boxes.texts().size(), 2);
+    QVERIFY(m_bench->boxes.texts().at(0).startsWith("RS232C setting sync complete!"));
+    QVERIFY(m_bench->boxes.texts().at(1).startsWith("USBTMC setting sync complete!"));
     QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
-    QCOMPARE(m_module->requests().size(), requestsBefore);
+    QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
 void TestMainWindow::restartNoticeClosesPortThenWindow()
 {
     startWindow();
-    m_window->show();
+    m_bench->window->show();
     waitForReadBack();
 
-    m_module->sendRestartNotice(1);
-    m_module->sendRaw(hex("4d300400"));
-    QTRY_COMPARE(m_boxes->texts().size(), 1);
-    QVERIFY(m_port->isOpen());
-    QVERIFY(m_window->isVisible());
+    m_bench->module.sendRestartNotice(1);
+    m_bench->module.sendRaw(hex("4d300400"));
+    QTRY_COMPARE(m_bench->boxes.texts().size(), 1);
+    QVERIFY(m_bench->port.isOpen());
+    QVERIFY(m_bench->window->isVisible());
 
     bool openDuringNotice = true;
-    m_boxes->setHook([&](QMessageBox *) { openDuringNotice = m_port->isOpen(); });
-    m_module->sendRestartNotice(0);
-    QTRY_VERIFY(!m_window->isVisible());
-    QCOMPARE(m_boxes->texts().last(), QString("The ZORVEL has been restarted. You also need to restart this app."));
+    m_bench->boxes.setHook([&](QMessageBox *) { openDuringNotice = m_bench->port.isOpen(); });
+    m_bench->module.sendRestartNotice(0);
+    QTRY_VERIFY(!m_bench->window->isVisible());
+    QCOMPARE(m_bench->boxes.texts().last(), QString("The ZORVEL has been restarted. You also need to restart this app."));
     QVERIFY(!openDuringNotice);
-    QVERIFY(!m_port->isOpen());
+    QVERIFY(!m_bench->port.isOpen());
 }
 
 void TestMainWindow::lostLineIsReportedOnce()
 {
     startWindow();
-    m_window->show();
+    m_bench->window->show();
     waitForReadBack();
     DebugLog log;
 
-    m_module->closeLine();
-    QTRY_VERIFY(!m_port->isOpen());
+    m_bench->module.closeLine();
+    QTRY_VERIFY(!m_bench->port.isOpen());
     QTest::qWait(200);
 
     QCOMPARE(log.lines().filter("SerialPortError = ").size(), 1);
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_port->portName()));
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_bench->port.portName()));
     QVERIFY(!action("action_Refresh")->isEnabled());
     QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_bench->boxes.texts().isEmpty());
 }
 
 void TestMainWindow::lineLostDuringQuestionSendsNothing()
 {
     startWindow();
     waitForReadBack();
-    const int requestsBefore = m_module->requests().size();
+    const int requestsBefore = m_bench->module.requests().size();
 
-    m_boxes->setHook([this](QMessageBox *) {
-        m_module->closeLine();
-        QTRY_VERIFY(!m_port->isOpen());
+    m_bench->boxes.setHook([this](QMessageBox *) {
+        m_bench->module.closeLine();
+        QTRY_VERIFY(!m_bench->port.isOpen());
     });
     action("action_Factory_Default")->trigger();
 
-    QCOMPARE(m_boxes->texts().size(), 2);
-    QCOMPARE(m_boxes->texts().at(1), QString("Nothing was written: the connection to the ZORVEL was lost.\n"
+    QCOMPARE(m_bench->boxes.texts().size(), 2);
+    QCOMPARE(m_bench->boxes.texts().at(1), QString("Nothing was written: the connection to the ZORVEL was lost.\n"
                                              "Reconnect the SERVICE PORT and restart this app."));
-    QCOMPARE(m_boxes->icons().at(1), QMessageBox::Warning);
-    QCOMPARE(m_module->requests().size(), requestsBefore);
+    QCOMPARE(m_bench->boxes.icons().at(1), QMessageBox::Warning);
+    QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
 void TestMainWindow::helpOpensManualBesideProgram()
@@ -571,7 +552,7 @@ void TestMainWindow::helpOpensManualBesideProgram()
     QCOMPARE(catcher.urls.size(), 1);
     QCOMPARE(catcher.urls.at(0), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
     QVERIFY2(QFileInfo::exists(catcher.urls.at(0).toLocalFile()), qPrintable(catcher.urls.at(0).toLocalFile()));
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_bench->boxes.texts().isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)
