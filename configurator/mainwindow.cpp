@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include <iterator>
+
 namespace {
 
 const char *const FlowControlNames[] = { "NONE", "SOFTWARE", "HARDWARE" };

@@ -7,8 +7,6 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
-class QComboBox;
-
 namespace Ui {
 class MainWindow;
 }
