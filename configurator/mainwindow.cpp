@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "aboutdialog.h"
+#include "settingsfields.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -9,23 +10,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include <iterator>
-
 namespace {
-
-const char *const FlowControlNames[] = { "NONE", "SOFTWARE", "HARDWARE" };
-
-QString flowControlName(quint8 code)
-{
-    return code < std::size(FlowControlNames) ? QString(FlowControlNames[code]) : QString();
-}
-
-quint8 flowControlCode(const QString &name)
-{
-    if (name == "HARDWARE")
-        return 2;
-    return name == "SOFTWARE" ? 1 : 0;
-}
 
 void selectText(QComboBox *box, const QString &text)
 {
@@ -256,7 +241,7 @@ Rs232cSettings MainWindow::rs232cSettingsFromForm() const
     Rs232cSettings settings;
     settings.bitrate = qint32(ui->cboBitrate->currentText().toLong(nullptr, 10));
     settings.stopbits = quint8(ui->cboStopbits->currentText().toLong(nullptr, 10));
-    settings.flowControl = flowControlCode(ui->cboFlowControl->currentText());
+    settings.flowControl = flowControlCode(ui->cboFlowControl->currentText()).value_or(0);
     settings.termcharCode = quint8(ui->txtTermcharCode->text().toInt(nullptr, 16));
     settings.block4882 = ui->chk4882Block->isChecked();
     settings.idnQuery = ui->txtIdnQuery->text();

@@ -1,0 +1,35 @@
+#ifndef SETTINGSFIELDS_H
+#define SETTINGSFIELDS_H
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// The values the module's settings accept, and the conversion of typed or
+// stored text into them. Anything outside the accepted form is refused
+// rather than sent as some other value.
+
+// The RS232C-host bit rates offered to the user, fastest first.
+QList<qint32> rs232cBitrates();
+
+// "NONE", "SOFTWARE" or "HARDWARE" for the wire codes 0, 1 and 2; an empty
+// name for any other code.
+QString flowControlName(quint8 code);
+std::optional<quint8> flowControlCode(const QString &name);
+
+// Hexadecimal digits with or without a "0x" prefix, in any letter case,
+// worth 0x00 to 0xFF; white space around them is ignored.
+std::optional<quint8> parseTermcharCode(const QString &text);
+
+// Decimal digits worth 0 to 2147483647; white space around them is ignored.
+std::optional<qint32> parsePollingInterval(const QString &text);
+
+// At most 15 characters, each printable ASCII (0x20 to 0x7E), so that the
+// query reaches the module byte for byte as shown.
+bool isValidIdnQuery(const QString &text);
+
+constexpr int MaxIdnQueryLength = 15;
+
+#endif // SETTINGSFIELDS_H
