@@ -1,10 +1,11 @@
 #include "seldialog.h"
 #include "ui_seldialog.h"
 
+#include "serviceport.h"
+
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
-#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -48,12 +49,6 @@ SelDialog::SelDialog(QWidget *parent)
 SelDialog::~SelDialog()
 {
     delete ui;
-}
-
-bool SelDialog::isServicePort(const QString &description)
-{
-    static const QRegularExpression moduleName("ZORVEL");
-    return description.contains(moduleName);
 }
 
 QString SelDialog::itemText(const QString &portName, const QString &description)

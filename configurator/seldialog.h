@@ -20,7 +20,6 @@ public:
     explicit SelDialog(QWidget *parent = nullptr);
     ~SelDialog() override;
 
-    static bool isServicePort(const QString &description);
     static QString itemText(const QString &portName, const QString &description);
 
     QSerialPortInfo selectedPort;

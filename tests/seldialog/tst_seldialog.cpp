@@ -1,5 +1,6 @@
 #include "debuglog.h"
 #include "seldialog.h"
+#include "serviceport.h"
 #include "urlcatcher.h"
 
 #include <QComboBox>
@@ -16,7 +17,7 @@ bool machineHasServicePort()
 {
     const auto ports = QSerialPortInfo::availablePorts();
     return std::any_of(ports.cbegin(), ports.cend(),
-                       [](const QSerialPortInfo &port) { return SelDialog::isServicePort(port.description()); });
+                       [](const QSerialPortInfo &port) { return isServicePort(port.description()); });
 }
 
 } // namespace
@@ -74,7 +75,7 @@ void TestSelDialog::filtersOnDescription_data()
 void TestSelDialog::filtersOnDescription()
 {
     QFETCH(QString, description);
-    QTEST(SelDialog::isServicePort(description), "listed");
+    QTEST(isServicePort(description), "listed");
     QCOMPARE(SelDialog::itemText("COM3", description), "COM3:" + description);
 }
 

@@ -1,0 +1,60 @@
+#include "serviceport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSerialPort>
+
+#ifdef Q_OS_LINUX
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_LINUX
+// A port name without a path lives in /dev, as QSerialPort takes it.
+QString deviceNode(const QString &portName)
+{
+    return portName.startsWith('/') ? portName : "/dev/" + portName;
+}
+
+QString owningGroup(const QString &node)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(node).constData(), &status) != 0)
+        return QString();
+    const struct group *entry = ::getgrgid(status.st_gid);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
+}
+
+QString permissionHint(const QString &node)
+{
+    const QString group = owningGroup(node);
+    if (group.isEmpty() || group == "root")
+        return QCoreApplication::translate("ServicePort",
+            "Install the ZORVEL Custom Config package, whose udev rule gives you access to the module's port, "
+            "then plug the module in again.");
+    return QCoreApplication::translate("ServicePort",
+        "Install the ZORVEL Custom Config package, whose udev rule gives you access to the module's port, "
+        "or join the group \"%1\" that owns %2 (sudo usermod -aG %1 $USER) and log in again.").arg(group, node);
+}
+#endif
+
+} // namespace
+
+bool isServicePort(const QString &description)
+{
+    static const QRegularExpression moduleName("ZORVEL");
+    return description.contains(moduleName);
+}
+
+QString openFailureReason(const QSerialPort &port)
+{
+    QString reason = port.errorString();
+#ifdef Q_OS_LINUX
+    if (port.error() == QSerialPort::PermissionError)
+        reason += '\n' + permissionHint(deviceNode(port.portName()));
+#endif
+    return reason;
+}
