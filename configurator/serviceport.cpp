@@ -19,10 +19,14 @@ QString deviceNode(const QString &portName)
     return portName.startsWith('/') ? portName : "/dev/" + portName;
 }
 
-QString owningGroup(const QString &node)
+// The group that owns the node, where its members may read and write it;
+// joining any other group would not help.
+QString accessGroup(const QString &node)
 {
     struct stat status;
     if (::stat(QFile::encodeName(node).constData(), &status) != 0)
+        return QString();
+    if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
         return QString();
     const struct group *entry = ::getgrgid(status.st_gid);
     return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
@@ -30,7 +34,7 @@ QString owningGroup(const QString &node)
 
 QString permissionHint(const QString &node)
 {
-    const QString group = owningGroup(node);
+    const QString group = accessGroup(node);
     if (group.isEmpty() || group == "root")
         return QCoreApplication::translate("ServicePort",
             "Install the ZORVEL Custom Config package, whose udev rule gives you access to the module's port, "
