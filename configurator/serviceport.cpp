@@ -8,6 +8,7 @@
 #ifdef Q_OS_LINUX
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -34,6 +35,11 @@ QString accessGroup(const QString &node)
 
 QString permissionHint(const QString &node)
 {
+    // Qt reports a port locked by another program as a permission error
+    // too: a user who may read and write the node has met that lock.
+    if (::access(QFile::encodeName(node).constData(), R_OK | W_OK) == 0)
+        return QCoreApplication::translate("ServicePort",
+            "Another program seems to have the port open: close it, then try again.");
     const QString group = accessGroup(node);
     if (group.isEmpty() || group == "root")
         return QCoreApplication::translate("ServicePort",
