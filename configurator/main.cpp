@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "seldialog.h"
+#include "serviceport.h"
 #include "waitdialog.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ int main(int argc, char *argv[])
     if (!port.open(QIODevice::ReadWrite)) {
         QMessageBox::information(nullptr, "ZORVEL Error",
                                  "Looks line failed to open!\n"
-                                 "Try to recconect the SERVICE PORT or power cycle the ZORVEL module.",
+                                 "Try to recconect the SERVICE PORT or power cycle the ZORVEL module.\n"
+                                     + openFailureReason(port),
                                  QMessageBox::Ok, QMessageBox::NoButton);
         return 0;
     }

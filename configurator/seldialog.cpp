@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace {
@@ -71,6 +72,10 @@ void SelDialog::on_cmdStart_clicked()
 
 void SelDialog::on_cmdDriverWizard_clicked()
 {
+#ifdef Q_OS_LINUX
+    explainLinuxServicePort();
+    return;
+#endif
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe"));
     close();
 }
@@ -78,6 +83,21 @@ void SelDialog::on_cmdDriverWizard_clicked()
 void SelDialog::on_cmdHelp_clicked()
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
+}
+
+// Linux needs no driver for the service port: the dialog stays open, so
+// that the user can read the manual or quit.
+void SelDialog::explainLinuxServicePort()
+{
+    QMessageBox::information(nullptr, tr("ZORVEL"),
+                             tr("Linux needs no driver for the ZORVEL Service Port: plug the module in "
+                                "and it shows up as a serial port, such as /dev/ttyACM0.\n"
+                                "The udev rule of the ZORVEL Custom Config package gives you access to it "
+                                "and adds the link /dev/zorvel-SERIAL, named after the module's serial number.\n"
+                                "To list every serial port and see which are ZORVEL Service Ports, "
+                                "run: zorvel list --all-ports\n"
+                                "Then start ZORVEL Custom Config again."),
+                             QMessageBox::Ok);
 }
 
 // Every port is logged, listed or not, to help find out why a module's port

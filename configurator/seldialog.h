@@ -32,6 +32,7 @@ private slots:
 
 private:
     void listServicePorts();
+    void explainLinuxServicePort();
 
     QList<QSerialPortInfo> servicePorts;
     Ui::SelDialog *ui;

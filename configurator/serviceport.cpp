@@ -8,6 +8,7 @@
 #ifdef Q_OS_LINUX
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -19,10 +20,14 @@ QString deviceNode(const QString &portName)
     return portName.startsWith('/') ? portName : "/dev/" + portName;
 }
 
-QString owningGroup(const QString &node)
+// The group that owns the node, where its members may read and write it;
+// joining any other group would not help.
+QString accessGroup(const QString &node)
 {
     struct stat status;
     if (::stat(QFile::encodeName(node).constData(), &status) != 0)
+        return QString();
+    if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
         return QString();
     const struct group *entry = ::getgrgid(status.st_gid);
     return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
@@ -30,7 +35,12 @@ QString owningGroup(const QString &node)
 
 QString permissionHint(const QString &node)
 {
-    const QString group = owningGroup(node);
+    // Qt reports a port locked by another program as a permission error
+    // too: a user who may read and write the node has met that lock.
+    if (::access(QFile::encodeName(node).constData(), R_OK | W_OK) == 0)
+        return QCoreApplication::translate("ServicePort",
+            "Another program seems to have the port open: close it, then try again.");
+    const QString group = accessGroup(node);
     if (group.isEmpty() || group == "root")
         return QCoreApplication::translate("ServicePort",
             "Install the ZORVEL Custom Config package, whose udev rule gives you access to the module's port, "

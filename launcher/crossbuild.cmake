@@ -36,9 +36,11 @@ endforeach()
 
 # The shipped folder: the 32-bit launcher and each stand-in in the word size
 # of the Windows it is started on. A real DPInst.exe is 32-bit and a real
-# DPInst64.exe 64-bit; replacing the stand-ins changes nothing else.
+# DPInst64.exe 64-bit; replacing the stand-ins changes nothing else. A
+# component of its own keeps it out of the Linux package.
 install(PROGRAMS
     ${ZORVEL_LAUNCHER_i686_DIR}/Tarnwick.exe
     ${ZORVEL_LAUNCHER_i686_DIR}/DPInst.exe
     ${ZORVEL_LAUNCHER_x86_64_DIR}/DPInst64.exe
-    DESTINATION usbdrv)
+    DESTINATION usbdrv
+    COMPONENT usbdrv)

@@ -21,7 +21,7 @@ ensure_packages() {
 # the plain build also builds the benchmarks.
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qtbase5-dev libqt5serialport5-dev qttools5-dev-tools fonts-dejavu-core
+    qtbase5-dev libqt5serialport5-dev fonts-dejavu-core
     libbenchmark-dev
 )
 
@@ -36,4 +36,10 @@ TEST_PACKAGES=(
 # resources. The plain build needs them; the sanitizer build skips the launcher.
 LAUNCHER_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
+)
+
+# The Debian package: dpkg-shlibdeps and file for its dependencies, and for
+# its test lintian and desktop-file-validate.
+PACKAGE_PACKAGES=(
+    dpkg-dev file lintian desktop-file-utils
 )

@@ -10,6 +10,8 @@ class TestAppIcon : public QObject
 private slots:
     void isStoredCompressedAtItsPath();
     void holdsBothSizesWithTransparentCorners();
+    void themeImagesAreTheIconEnlarged_data();
+    void themeImagesAreTheIconEnlarged();
 };
 
 namespace {
@@ -52,6 +54,39 @@ void TestAppIcon::holdsBothSizesWithTransparentCorners()
         QCOMPARE(qAlpha(image.pixel(last / 2, last / 2)), 255);
     }
     QCOMPARE(sizes, QList<int>({ 32, 16 }));
+}
+
+void TestAppIcon::themeImagesAreTheIconEnlarged_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("iconImage");
+
+    QTest::newRow("16") << 16 << 1;
+    QTest::newRow("32") << 32 << 0;
+    QTest::newRow("48 from 16") << 48 << 1;
+    QTest::newRow("64 from 32") << 64 << 0;
+    QTest::newRow("128 from 32") << 128 << 0;
+    QTest::newRow("256 from 32") << 256 << 0;
+}
+
+// Each theme image must be the window icon's drawing with every pixel
+// repeated, transparency included.
+void TestAppIcon::themeImagesAreTheIconEnlarged()
+{
+    QFETCH(int, size);
+    QFETCH(int, iconImage);
+    const QString path = QString("%1/%2x%2/apps/zorvel-custom-config.png")
+                             .arg(qEnvironmentVariable("HICOLOR_DIR"))
+                             .arg(size);
+    QImageReader png(path);
+    QCOMPARE(png.format(), QByteArray("png"));
+    const QImage image = png.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(image.size(), QSize(size, size));
+
+    QImageReader ico(IconPath);
+    QVERIFY(ico.jumpToImage(iconImage));
+    const QImage drawing = ico.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(image, drawing.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 QTEST_GUILESS_MAIN(TestAppIcon)

@@ -1,4 +1,5 @@
 #include "debuglog.h"
+#include "modalanswerer.h"
 #include "seldialog.h"
 #include "serviceport.h"
 #include "urlcatcher.h"
@@ -34,6 +35,7 @@ private slots:
     void offersDriverWithoutPort();
     void helpLeavesDialogOpen();
     void driverButtonHandsOverLauncherAndCloses();
+    void driverButtonExplainsLinuxAndStaysOpen();
 
 private:
     template<typename T> T *child(const SelDialog &dialog, const char *name) const;
@@ -169,6 +171,9 @@ void TestSelDialog::helpLeavesDialogOpen()
 
 void TestSelDialog::driverButtonHandsOverLauncherAndCloses()
 {
+#ifdef Q_OS_LINUX
+    QSKIP("On Linux the driver button explains instead (driverButtonExplainsLinuxAndStaysOpen)");
+#endif
     UrlCatcher catcher;
     SelDialog dialog(nullptr);
     clickWhileRunning(dialog, { "cmdDriverWizard" });
@@ -176,6 +181,33 @@ void TestSelDialog::driverButtonHandsOverLauncherAndCloses()
     QVERIFY(!dialog.isVisible());
     QVERIFY(dialog.selectedPort.portName().isEmpty());
     QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe") }));
+}
+
+// One information box, pressed twice; the dialog stays open for Help and
+// Quit, and nothing goes to the desktop.
+void TestSelDialog::driverButtonExplainsLinuxAndStaysOpen()
+{
+    UrlCatcher catcher;
+    ModalAnswerer answerer;
+    SelDialog dialog(nullptr);
+    bool openAfterBoxes = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto *driver = child<QPushButton>(dialog, "cmdDriverWizard");
+        driver->click();
+        driver->click();
+        openAfterBoxes = dialog.isVisible();
+        child<QPushButton>(dialog, "cmdQuit")->click();
+    });
+    dialog.exec();
+
+    QVERIFY(openAfterBoxes);
+    QVERIFY(catcher.urls.isEmpty());
+    QVERIFY(dialog.selectedPort.portName().isEmpty());
+    QCOMPARE(answerer.titles(), QStringList({ "ZORVEL", "ZORVEL" }));
+    QCOMPARE(answerer.icons().value(0), QMessageBox::Information);
+    const QString text = answerer.texts().value(0);
+    for (const char *hint : { "Linux needs no driver", "udev rule", "/dev/zorvel-", "zorvel list --all-ports" })
+        QVERIFY2(text.contains(hint), qPrintable(text));
 }
 
 QTEST_MAIN(TestSelDialog)

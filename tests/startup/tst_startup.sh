@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built Maritor on a virtual X display of a machine with no ZORVEL
 # service port, and dismisses the selection dialog as a user would: with
-# Escape, with "Quit", after "Help", and with "Install Service Port Driver".
+# Escape, with "Quit", after "Help", and with "Quit" after the information
+# box that "Install Service Port Driver" shows on Linux.
 # Each time the program must end by itself with exit code 0, having shown
 # nothing but the dialog. A stand-in for the desktop's opener records the
 # URLs the program hands over, so the test can check where they point.
@@ -80,7 +81,17 @@ run_case() {
         kill -0 "$pid" 2>/dev/null || fail "help: Help closed the dialog"
         click "$dialog" 265 85 ;;
     driver)
-        click "$dialog" 108 85 ;;
+        click "$dialog" 108 85
+        local box
+        box=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$pid" --name '^ZORVEL$' | head -n 1) \
+            || fail "driver: no information box"
+        xdotool windowfocus --sync "$box" key Return
+        for _ in $(seq 50); do
+            [ "$(xdotool search --onlyvisible --pid "$pid" | wc -l)" -eq 1 ] && break
+            sleep 0.1
+        done
+        kill -0 "$pid" 2>/dev/null || fail "driver: the information box ended the program"
+        click "$dialog" 265 85 ;;
     esac
 
     wait_for_exit "$pid"
@@ -101,7 +112,6 @@ manual=$(local_path "$(head -n 1 "$work/opened")")
 [ -f "$manual" ] || fail "help: $manual does not exist"
 
 run_case driver
-[ "$(cat "$work/opened")" = "file://$work/cwd/usbdrv/Tarnwick.exe" ] \
-    || fail "driver: opened $(cat "$work/opened")"
+[ ! -f "$work/opened" ] || fail "driver: opened $(cat "$work/opened")"
 
-echo "PASS: Maritor ended with exit code 0 after Escape, Quit, Help and the driver button"
+echo "PASS: Maritor ended with exit code 0 after Escape, Quit, Help and the driver button's box"

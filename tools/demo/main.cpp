@@ -6,6 +6,7 @@
 
 #include "mainwindow.h"
 #include "pseudoterminal.h"
+#include "serviceport.h"
 #include "simulatedmodule.h"
 
 #include <QApplication>
@@ -116,7 +117,7 @@ int main(int argc, char *argv[])
     QSerialPort port;
     port.setPortName(path);
     if (!port.open(QIODevice::ReadWrite)) {
-        err() << "maritor-demo: cannot open " << path << ": " << port.errorString() << Qt::endl;
+        err() << "maritor-demo: cannot open " << path << ": " << openFailureReason(port) << Qt::endl;
         return 1;
     }
     // The system's list of serial ports never holds a pseudo-terminal, so the

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the application icon of Maritor and writes it as a Windows .ico file.
+"""Draws the application icon of Maritor and writes it as a Windows .ico file
+and as PNG images for the desktop's hicolor icon theme.
 
 The icon holds two images, 32x32 and 16x16, each an 8-bit palette bitmap
 with a 1-bit transparency mask. The picture is the module seen from the
@@ -7,17 +8,24 @@ front: a blue box with a light receptacle and its pins, and a green
 power lamp. Each size is drawn pixel by pixel for that size, so the small
 image stays sharp instead of being scaled down from the large one.
 
+The PNG images are the same two drawings, the larger sizes made by
+repeating each pixel: 16, 32, 48 (16 times 3), 64, 128 and 256 (32 times 2,
+4 and 8), each in SIZExSIZE/apps/zorvel-custom-config.png below the theme
+folder.
+
 Only the standard library is used, and the output depends on nothing but
 this file: running it again gives the same bytes.
 
-    python3 tools/icon/drawicon.py [OUTPUT]
+    python3 tools/icon/drawicon.py [ICON [HICOLOR]]
 
-OUTPUT defaults to configurator/images/resources/AppIcon.ico.
+ICON defaults to configurator/images/resources/AppIcon.ico and HICOLOR to
+configurator/images/hicolor.
 """
 
 import pathlib
 import struct
 import sys
+import zlib
 
 # Palette entry 0 is black: the colour bitmap holds it under transparent
 # pixels, where Windows combines it with the screen by XOR and so leaves the
@@ -148,11 +156,41 @@ def icon(canvases):
     return struct.pack("<HHH", 0, 1, len(images)) + directory + b"".join(images)
 
 
+def png(canvas, scale):
+    """An 8-bit RGBA PNG of the canvas, each pixel repeated scale times in
+    both directions; transparent pixels are transparent black."""
+    size = canvas.size * scale
+
+    def rgba(colour):
+        return bytes(PALETTE[colour]) + (b"\0" if colour is None else b"\xff")
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    # Each row starts with filter type 0: the bytes as they are.
+    rows = b"".join((b"\0" + b"".join(rgba(colour) * scale for colour in row)) * scale
+                    for row in canvas.pixels)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9))
+            + chunk(b"IEND", b""))
+
+
+def theme_images(hicolor, large, small):
+    for canvas, scale in ((small, 1), (large, 1), (small, 3), (large, 2), (large, 4), (large, 8)):
+        size = canvas.size * scale
+        path = hicolor / ("%dx%d" % (size, size)) / "apps/zorvel-custom-config.png"
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(png(canvas, scale))
+
+
 def main():
-    default = pathlib.Path(__file__).resolve().parents[2] / "configurator/images/resources/AppIcon.ico"
-    output = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else default
+    images = pathlib.Path(__file__).resolve().parents[2] / "configurator/images"
+    output = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else images / "resources/AppIcon.ico"
+    hicolor = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else images / "hicolor"
+    large, small = draw_32(), draw_16()
     output.parent.mkdir(parents=True, exist_ok=True)
-    output.write_bytes(icon([draw_32(), draw_16()]))
+    output.write_bytes(icon([large, small]))
+    theme_images(hicolor, large, small)
 
 
 if __name__ == "__main__":
