@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "seldialog.h"
+#include "uniformscaling.h"
 #include "waitdialog.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 // the window is destroyed.
 int main(int argc, char *argv[])
 {
+    useUniformScaling();
     QApplication app(argc, argv);
     SelDialog selDialog(nullptr);
     selDialog.exec();
