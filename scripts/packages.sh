@@ -37,3 +37,10 @@ TEST_PACKAGES=(
 LAUNCHER_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
 )
+
+# The Windows build of the programs (plain build only) needs the launcher's
+# cross compiler and Wine as well, and Qt for Windows from ../shared/; its
+# Wine tests take a screenshot with imagemagick's import.
+WINDOWS_PACKAGES=(
+    imagemagick
+)
