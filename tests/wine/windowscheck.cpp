@@ -25,32 +25,20 @@ QTextStream &out()
     return stream;
 }
 
-class WindowCheck
+// Shows the window, reports what is cut in it and saves a PNG of it; returns
+// the number of problems.
+int checkWindow(QWidget *window, const QString &name, const QDir &folder)
 {
-public:
-    explicit WindowCheck(const QDir &folder) : m_folder(folder) {}
-
-    void check(QWidget *window, const QString &name)
-    {
-        window->show();
-        QApplication::processEvents();
-        const QStringList problems = layoutProblems(window);
-        for (const QString &problem : problems)
-            out() << "FAIL: " << name << ": " << problem << Qt::endl;
-        m_failures += problems.size();
-        const QString file = m_folder.filePath(name + QStringLiteral(".png"));
-        if (!window->grab().save(file)) {
-            out() << "FAIL: cannot write " << file << Qt::endl;
-            ++m_failures;
-        }
-    }
-
-    int failures() const { return m_failures; }
-
-private:
-    QDir m_folder;
-    int m_failures = 0;
-};
+    window->show();
+    QApplication::processEvents();
+    QStringList problems = layoutProblems(window);
+    const QString file = folder.filePath(name + QStringLiteral(".png"));
+    if (!window->grab().save(file))
+        problems << QStringLiteral("cannot write ") + file;
+    for (const QString &problem : qAsConst(problems))
+        out() << "FAIL: " << name << ": " << problem << Qt::endl;
+    return problems.size();
+}
 
 } // namespace
 
@@ -68,14 +56,12 @@ int main(int argc, char *argv[])
         out() << "FAIL: cannot make " << folder.path() << Qt::endl;
         return 1;
     }
-    WindowCheck check(folder);
-
     SelDialog selDialog(nullptr);
-    check.check(&selDialog, QStringLiteral("seldialog"));
+    int failures = checkWindow(&selDialog, QStringLiteral("seldialog"), folder);
     WaitDialog waitDialog(nullptr);
-    check.check(&waitDialog, QStringLiteral("waitdialog"));
+    failures += checkWindow(&waitDialog, QStringLiteral("waitdialog"), folder);
     AboutDialog aboutDialog(nullptr);
-    check.check(&aboutDialog, QStringLiteral("aboutdialog"));
+    failures += checkWindow(&aboutDialog, QStringLiteral("aboutdialog"), folder);
 
     QSerialPort port(arguments.at(1));
     if (!port.open(QIODevice::ReadWrite)) {
@@ -86,10 +72,10 @@ int main(int argc, char *argv[])
     QTabWidget *tabs = window.findChild<QTabWidget *>();
     for (int index = 0; index < tabs->count(); ++index) {
         tabs->setCurrentIndex(index);
-        check.check(&window, QStringLiteral("mainwindow-%1").arg(tabs->widget(index)->objectName()));
+        failures += checkWindow(&window, QStringLiteral("mainwindow-%1").arg(tabs->widget(index)->objectName()), folder);
     }
 
     out() << "Scale factor " << window.devicePixelRatioF() << ", logical DPI " << window.logicalDpiX() << ": "
-          << check.failures() << " problems" << Qt::endl;
-    return check.failures() == 0 ? 0 : 1;
+          << failures << " problems" << Qt::endl;
+    return failures == 0 ? 0 : 1;
 }
