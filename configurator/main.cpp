@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "seldialog.h"
 #include "serviceport.h"
+#include "uniformscaling.h"
 #include "waitdialog.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 // the window is destroyed.
 int main(int argc, char *argv[])
 {
+    useUniformScaling();
     QApplication app(argc, argv);
     SelDialog selDialog(nullptr);
     selDialog.exec();

@@ -43,3 +43,10 @@ LAUNCHER_PACKAGES=(
 PACKAGE_PACKAGES=(
     dpkg-dev file lintian desktop-file-utils
 )
+
+# The Windows build of the programs (plain build only) needs the launcher's
+# cross compiler and Wine as well, and Qt for Windows from ../shared/; its
+# Wine tests take a screenshot with imagemagick's import.
+WINDOWS_PACKAGES=(
+    imagemagick
+)

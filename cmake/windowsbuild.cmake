@@ -1,0 +1,50 @@
+# Included by the plain Linux build: cross-builds this source tree for 64-bit
+# Windows against the shared Qt for mingw-w64, in the folder windows/ of the
+# build. `cmake --install windows --prefix DIR` lays out the folder a user
+# unzips: the programs, the manual, usbdrv/ and the DLLs they need.
+# Skipped when the cross compiler or that Qt is missing.
+
+set(ZORVEL_WINDOWS_QT_ARCHIVE ${PROJECT_SOURCE_DIR}/../shared/qt5-mingw64/qt5-mingw64.tar.xz
+    CACHE FILEPATH "Qt 5 for 64-bit Windows (mingw-w64), packed; unpacked into the build folder")
+
+find_program(ZORVEL_MINGW_X86_64 x86_64-w64-mingw32-g++)
+if(NOT ZORVEL_MINGW_X86_64 OR NOT EXISTS ${ZORVEL_WINDOWS_QT_ARCHIVE})
+    message(STATUS "Windows build skipped: it needs x86_64-w64-mingw32-g++ (g++-mingw-w64-x86-64) "
+                   "and Qt for 64-bit Windows in ${ZORVEL_WINDOWS_QT_ARCHIVE}")
+    return()
+endif()
+
+set(ZORVEL_WINDOWS_QT ${CMAKE_BINARY_DIR}/qt5-mingw64)
+if(NOT EXISTS ${ZORVEL_WINDOWS_QT}/lib/cmake/Qt5/Qt5Config.cmake)
+    message(STATUS "Unpacking ${ZORVEL_WINDOWS_QT_ARCHIVE}")
+    file(ARCHIVE_EXTRACT INPUT ${ZORVEL_WINDOWS_QT_ARCHIVE} DESTINATION ${CMAKE_BINARY_DIR})
+endif()
+
+# The driver folder comes from the launcher's own builds, when there are any.
+set(usbdrv_programs "")
+set(launcher_builds "")
+if(TARGET launcher-i686)
+    set(usbdrv_programs
+        ${ZORVEL_LAUNCHER_i686_DIR}/Tarnwick.exe
+        ${ZORVEL_LAUNCHER_i686_DIR}/DPInst.exe
+        ${ZORVEL_LAUNCHER_x86_64_DIR}/DPInst64.exe)
+    set(launcher_builds launcher-i686 launcher-x86_64)
+endif()
+
+include(ExternalProject)
+set(ZORVEL_WINDOWS_DIR ${CMAKE_BINARY_DIR}/windows)
+ExternalProject_Add(windows
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}
+    BINARY_DIR ${ZORVEL_WINDOWS_DIR}
+    CMAKE_ARGS
+        -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64-qt5.cmake
+        -DCMAKE_BUILD_TYPE=Release
+    CMAKE_CACHE_ARGS
+        -DZORVEL_WINDOWS_QT:PATH=${ZORVEL_WINDOWS_QT}
+        -DZORVEL_USBDRV_PROGRAMS:STRING=${usbdrv_programs}
+    DEPENDS ${launcher_builds}
+    # The sub-build tracks its own sources, so it runs on every build.
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${ZORVEL_WINDOWS_DIR}/bin/Maritor.exe
+    INSTALL_COMMAND ""
+)

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs windowscheck from the installed Windows folder under Wine at 100 %,
+# 125 % and 150 % (LogPixels 96, 120, 144), its main window on COM5, a
+# pseudo-terminal served by the simulated module. Each run must find no
+# text cut and no widget outside its window, and its three read requests
+# must reach the module byte for byte (Wine never delivers the replies).
+# The screenshots of each run are kept in SCREENSHOTS/100, /125 and /150.
+#   (under xvfb-run) tst_windowscheck.sh WINE64 WINESERVER CMAKE WINDOWS_BUILD SIMULATOR SCREENSHOTS
+set -euo pipefail
+wine=$1 wineserver=$2 cmake=$3 windows=$4 simulator=$5 screenshots=$6
+source "$(dirname "$0")/winelayout.sh"
+cp "$windows/bin/windowscheck.exe" "$layout/"
+
+frames=$work/frames
+"$simulator" >"$frames" &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true; cleanup' EXIT
+for _ in $(seq 100); do
+    [ -s "$frames" ] && break
+    sleep 0.1
+done
+slave=$(head -n 1 "$frames")
+[ -c "$slave" ] || { fail "the simulated module gave no pseudo-terminal: $slave"; exit 1; }
+ln -s "$slave" "$WINEPREFIX/dosdevices/com5"
+
+requests=$'<- 4d 30 01 00\n<- 4d 30 03 00\n<- 4d 30 05 00'
+expected=""
+for dpi in 96 120 144; do
+    percent=$((dpi * 100 / 96))
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    timeout 30 "$wineserver" -w
+    rm -rf "$screenshots/$percent"
+    status=0
+    timeout 60 "$wine" "$layout/windowscheck.exe" COM5 "Z:$screenshots/$percent" >"$work/check" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || fail "at $percent %, exit code $status: $(cat "$work/check")"
+    expected+=${expected:+$'\n'}$requests
+    sleep 0.5
+    received=$(grep '^<- ' "$frames" || true)
+    [ "$received" = "$expected" ] || fail "at $percent %, the module received:"$'\n'"$received"
+done
+
+[ "$failures" -eq 0 ]
