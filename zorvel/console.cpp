@@ -1,0 +1,35 @@
+#include "console.h"
+
+#include <QCoreApplication>
+#include <QIODevice>
+
+Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive)
+    : m_input(input), m_output(output), m_errors(errors), m_interactive(interactive)
+{
+}
+
+void Console::print(const QString &line)
+{
+    m_output << line << '\n';
+    m_output.flush();
+}
+
+void Console::printError(const QString &line)
+{
+    m_errors << "zorvel: " << line << '\n';
+    m_errors.flush();
+}
+
+bool Console::confirm(const QString &question)
+{
+    if (!m_interactive) {
+        printError(QCoreApplication::translate("Console",
+            "%1\nnot confirmed: standard input is not a terminal; give --yes to write without asking")
+            .arg(question));
+        return false;
+    }
+    m_errors << question << ' ';
+    m_errors.flush();
+    const QString answer = QString::fromLocal8Bit(m_input->readLine()).trimmed().toLower();
+    return answer == "y" || answer == "yes";
+}
