@@ -50,8 +50,10 @@ const CommandSpec Commands[] = {
       PortOptions + QStringList { "dry-run", "verify", "yes" }, "FILE", "The settings document." },
     { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write single settings to a module.",
       "The same as apply with a document made of the given keys, for example\n"
-      "pelta=true, flowControl=HARDWARE, termchar=0x0D or usbtmc.autoSerialPollInterval=500.\n"
-      "Values are written as in JSON; a value that is no JSON is a string.",
+      "pelta=true, flowControl=HARDWARE, termchar=0x0D or autoSerialPollInterval=500.\n"
+      "Values are written as in JSON; a value that is no JSON is a string. Keys:\n"
+      "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
+      "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
       PortOptions + QStringList { "dry-run", "verify", "yes" }, "KEY=VALUE", "A setting and its value." },
     { "reset", "[PORTOPTS] [--yes]", "Reset a module to its factory defaults.",
       "Resets the module to its factory defaults after a confirmation and waits for\n"
