@@ -37,3 +37,9 @@ TEST_PACKAGES=(
 LAUNCHER_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
 )
+
+# The yardstick of zorvel's benchmark: a script with pyserial, and GNU time
+# to take each run's peak memory. Only bench/run needs them.
+ZORVEL_BENCH_PACKAGES=(
+    python3-serial time
+)

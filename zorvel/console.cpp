@@ -10,14 +10,12 @@ Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool in
 
 void Console::print(const QString &line)
 {
-    m_output << line << '\n';
-    m_output.flush();
+    m_output->write((line + '\n').toLocal8Bit());
 }
 
 void Console::printError(const QString &line)
 {
-    m_errors << "zorvel: " << line << '\n';
-    m_errors.flush();
+    m_errors->write(("zorvel: " + line + '\n').toLocal8Bit());
 }
 
 bool Console::confirm(const QString &question)
@@ -28,8 +26,7 @@ bool Console::confirm(const QString &question)
             .arg(question));
         return false;
     }
-    m_errors << question << ' ';
-    m_errors.flush();
+    m_errors->write((question + ' ').toLocal8Bit());
     const QString answer = QString::fromLocal8Bit(m_input->readLine()).trimmed().toLower();
     return answer == "y" || answer == "yes";
 }

@@ -2,13 +2,14 @@
 #define CONSOLE_H
 
 #include <QString>
-#include <QTextStream>
 
 class QIODevice;
 
 // The program's standard streams: data goes to the output; errors and
 // questions go to the error stream, and answers come from the input, which
-// is asked only when it is a terminal.
+// is asked only when it is a terminal. Text is written in the locale's
+// encoding without a QTextStream, whose codec set-up costs more memory than
+// a short-lived command should.
 class Console
 {
 public:
@@ -21,8 +22,8 @@ public:
 
 private:
     QIODevice *m_input;
-    QTextStream m_output;
-    QTextStream m_errors;
+    QIODevice *m_output;
+    QIODevice *m_errors;
     bool m_interactive;
 };
 

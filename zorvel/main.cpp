@@ -17,6 +17,9 @@
 
 namespace {
 
+// The descriptors of the standard streams, the same on every platform.
+enum StandardDescriptor { StandardInput = 0, StandardOutput = 1, StandardError = 2 };
+
 bool inputIsTerminal()
 {
 #ifdef Q_OS_WIN
@@ -42,12 +45,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zorvel");
 
+    // Unbuffered, so that a question is out before its answer is read and
+    // output and errors keep their order.
     QFile input;
     QFile output;
     QFile errors;
-    input.open(stdin, QIODevice::ReadOnly);
-    output.open(stdout, QIODevice::WriteOnly);
-    errors.open(stderr, QIODevice::WriteOnly);
+    input.open(StandardInput, QIODevice::ReadOnly);
+    output.open(StandardOutput, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    errors.open(StandardError, QIODevice::WriteOnly | QIODevice::Unbuffered);
     Console console(&input, &output, &errors, inputIsTerminal());
 
     CommandLine commandLine(console, systemPorts);
