@@ -2,11 +2,12 @@
 pyserial, on one pseudo-terminal served by one simulated module (zorvel-sim).
 
 The two run in turn, one run each per round, so that whatever else the
-machine does falls on both alike. Each run is timed from the process's
-creation to its end. Its peak resident memory comes from GNU time, which
-starts it from a small process: a child forked straight from this script
-would be charged this script's own memory as its peak. One unmeasured run of
-each comes first, so that both find their libraries in the page cache.
+machine does falls on both alike. Each round runs each program twice: once
+timed from the process's creation to its end, and once under GNU time for
+its peak resident memory. GNU time starts it from a small process; a child
+forked straight from this script would be charged this script's own memory
+as its peak. One unmeasured run of each comes first, so that both find
+their libraries in the page cache.
 
 Usage: zorvelshow.py ZORVEL ZORVEL_SIM PYTHON [ROUNDS]
 """
@@ -27,16 +28,21 @@ def verdict(ratio, target):
     return "met" if ratio <= target else "missed"
 
 
+def fail(command, errors):
+    errors.seek(0)
+    sys.exit(f"{command[0]} failed:\n{errors.read().decode(errors='replace')}")
+
+
 def start(command):
-    """Runs the program once; returns its wall time in ms and peak RSS in MiB."""
+    """Runs the program twice; returns its wall time in ms and peak RSS in MiB."""
     with tempfile.NamedTemporaryFile(mode="r") as peak, tempfile.TemporaryFile() as errors:
         began = time.perf_counter()
-        status = subprocess.call([GNU_TIME, "-f", "%M", "-o", peak.name] + command,
-                                 stdout=subprocess.DEVNULL, stderr=errors)
+        if subprocess.call(command, stdout=subprocess.DEVNULL, stderr=errors) != 0:
+            fail(command, errors)
         seconds = time.perf_counter() - began
-        if status != 0:
-            errors.seek(0)
-            sys.exit(f"{command[0]} failed:\n{errors.read().decode(errors='replace')}")
+        if subprocess.call([GNU_TIME, "-f", "%M", "-o", peak.name] + command,
+                           stdout=subprocess.DEVNULL, stderr=errors) != 0:
+            fail(command, errors)
         kibibytes = int(peak.read().split()[-1])
     return seconds * 1000, kibibytes / 1024
 

@@ -6,9 +6,6 @@
 #include "servicesession.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSaveFile>
 #include <QSerialPort>
 
@@ -63,24 +60,30 @@ ModuleCommands::ModuleCommands(Console &console, const CommandOptions &options)
 
 int ModuleCommands::list(const QList<PortEntry> &ports)
 {
-    QJsonArray array;
+    QStringList objects;
     QList<QStringList> rows;
     for (const PortEntry &port : ports) {
         const bool service = !PortSelection::servicePorts({ port }).isEmpty();
         if (!service && !m_options.allPorts)
             continue;
-        QJsonObject object { { "port", port.portName }, { "description", port.description },
-                             { "serialNumber", port.serialNumber }, { "systemLocation", port.systemLocation } };
-        QStringList row { port.portName, port.description, port.serialNumber, port.systemLocation };
-        if (m_options.allPorts) {
-            object.insert("servicePort", service);
-            row.prepend(service ? "*" : " ");
+        QList<SettingsDocument::Entry> fields = { { "port", port.portName }, { "description", port.description },
+                                                  { "serialNumber", port.serialNumber },
+                                                  { "systemLocation", port.systemLocation } };
+        if (m_options.allPorts)
+            fields.append({ "servicePort", service });
+        QStringList members;
+        QStringList row = m_options.allPorts ? QStringList { service ? "*" : " " } : QStringList();
+        for (const auto &field : fields) {
+            members << QString("    %1: %2").arg(SettingsDocument::valueText(field.first),
+                                                 SettingsDocument::valueText(field.second));
+            if (field.second.isString())
+                row << (field.second.toString().isEmpty() ? "-" : field.second.toString());
         }
-        array << object;
+        objects << "  {\n" + members.join(",\n") + "\n  }";
         rows << row;
     }
     if (m_options.json)
-        m_console.print(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
+        m_console.print(objects.isEmpty() ? "[]" : "[\n" + objects.join(",\n") + "\n]");
     else if (!rows.isEmpty())
         m_console.print(alignedRows(rows).join('\n'));
     return ExitSuccess;

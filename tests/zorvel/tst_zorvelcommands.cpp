@@ -16,6 +16,8 @@ class TestZorvelCommands : public QObject {
 private slots:
     void init();
     void cleanup();
+    void list_data();
+    void list();
     void show_data();
     void show();
     void exportDocument();
@@ -133,6 +135,38 @@ QString TestZorvelCommands::writeDocument(const QByteArray &json)
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
         qFatal("cannot write %s", qPrintable(name));
     return name;
+}
+
+void TestZorvelCommands::list_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("service ports") << QStringList()
+        << "ttyACM0  ZORVEL Service Port    SN1  /dev/ttyACM0\n"
+           "ttyACM7  ZORVEL Service Port 2  -    /dev/ttyACM7\n";
+    QTest::newRow("every port") << QStringList { "--all-ports" }
+        << "   ttyS0    -                      -    /dev/ttyS0\n"
+           "*  ttyACM0  ZORVEL Service Port    SN1  /dev/ttyACM0\n"
+           "   ttyUSB0  zorvel look-alike      SN9  /dev/ttyUSB0\n"
+           "*  ttyACM7  ZORVEL Service Port 2  -    /dev/ttyACM7\n";
+    QTest::newRow("JSON") << QStringList { "--json" }
+        << "[\n  {\n    \"port\": \"ttyACM0\",\n    \"description\": \"ZORVEL Service Port\",\n"
+           "    \"serialNumber\": \"SN1\",\n    \"systemLocation\": \"/dev/ttyACM0\"\n  },\n"
+           "  {\n    \"port\": \"ttyACM7\",\n    \"description\": \"ZORVEL Service Port 2\",\n"
+           "    \"serialNumber\": \"\",\n    \"systemLocation\": \"/dev/ttyACM7\"\n  }\n]\n";
+}
+
+void TestZorvelCommands::list()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    m_systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0" },
+                      { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0" },
+                      { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0" },
+                      { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7" } };
+    QCOMPARE(run(QStringList { "list" } + arguments), 0);
+    QCOMPARE(m_output, output);
 }
 
 void TestZorvelCommands::show_data()
