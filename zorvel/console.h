@@ -7,9 +7,8 @@ class QIODevice;
 
 // The program's standard streams: data goes to the output; errors and
 // questions go to the error stream, and answers come from the input, which
-// is asked only when it is a terminal. Text is written in the locale's
-// encoding without a QTextStream, whose codec set-up costs more memory than
-// a short-lived command should.
+// is asked only when it is a terminal. Text goes out in the locale's
+// encoding as soon as it is written.
 class Console
 {
 public:
