@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Console;
 class QCommandLineParser;
 struct CommandOptions;

@@ -94,17 +94,15 @@ int ModuleCommands::show(const QStringList &ports)
     QList<QByteArray> documents;
     const int indent = m_options.json && ports.size() > 1 ? 1 : 0;
     const int result = forEachPort(ports, [&](const QString &port, ServiceSession &session) {
-        const auto info = session.readModuleInfo();
-        const auto settings = info ? readSettings(session) : std::nullopt;
-        if (!settings)
+        const auto entries = readEntries(port, session);
+        if (!entries)
             return sessionFailed(port, session);
-        const auto entries = SettingsDocument::entries(port, *info, SettingsDocument::interlocked(*settings));
         if (m_options.json) {
-            documents << SettingsDocument::toJson(entries, indent);
+            documents << SettingsDocument::toJson(*entries, indent);
             return int(ExitSuccess);
         }
         QList<QStringList> rows;
-        for (const auto &entry : entries)
+        for (const auto &entry : *entries)
             rows << QStringList { entry.first, plainText(entry.second) };
         if (ports.size() > 1 && port != ports.first())
             m_console.print(QString());
@@ -121,15 +119,16 @@ int ModuleCommands::show(const QStringList &ports)
 int ModuleCommands::exportDocument(const QString &port)
 {
     return onPort(port, [&](const QString &name, ServiceSession &session) {
-        const auto document = readDocument(name, session, 0);
-        if (!document)
+        const auto entries = readEntries(name, session);
+        if (!entries)
             return sessionFailed(name, session);
+        const QByteArray document = SettingsDocument::toJson(*entries);
         if (m_options.outputFile.isEmpty() || m_options.outputFile == "-") {
-            m_console.print(QString::fromUtf8(*document));
+            m_console.print(QString::fromUtf8(document));
             return int(ExitSuccess);
         }
         QSaveFile file(m_options.outputFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(*document + '\n') < 0 || !file.commit()) {
+        if (!file.open(QIODevice::WriteOnly) || file.write(document + '\n') < 0 || !file.commit()) {
             m_console.printError(tr("cannot write %1: %2").arg(m_options.outputFile, file.errorString()));
             return int(ExitUsage);
         }
@@ -203,14 +202,15 @@ int ModuleCommands::sessionFailed(const QString &port, const ServiceSession &ses
     return ExitNoModule;
 }
 
-std::optional<QByteArray> ModuleCommands::readDocument(const QString &port, ServiceSession &session, int indent)
+// The settings as the window shows them, interlocks applied, so that a
+// document exported from a module can be applied to it again.
+std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const QString &port, ServiceSession &session)
 {
     const auto info = session.readModuleInfo();
     const auto settings = info ? readSettings(session) : std::nullopt;
     if (!settings)
         return std::nullopt;
-    return SettingsDocument::toJson(SettingsDocument::entries(port, *info, SettingsDocument::interlocked(*settings)),
-                                    indent);
+    return SettingsDocument::entries(port, *info, SettingsDocument::interlocked(*settings));
 }
 
 std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &session)

@@ -43,7 +43,7 @@ private:
     int forEachPort(const QStringList &ports, const PortAction &action);
     int onPort(const QString &port, const PortAction &action);
     int sessionFailed(const QString &port, const ServiceSession &session);
-    std::optional<QByteArray> readDocument(const QString &port, ServiceSession &session, int indent);
+    std::optional<QList<SettingsDocument::Entry>> readEntries(const QString &port, ServiceSession &session);
     std::optional<ModuleSettings> readSettings(ServiceSession &session);
     int applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document);
     int write(const QString &port, ServiceSession &session, const ModuleSettings &settings, const QStringList &groups);

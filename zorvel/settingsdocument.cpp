@@ -239,7 +239,7 @@ std::optional<SettingsDocument> SettingsDocument::parse(const QByteArray &json, 
         const QJsonObject keys = group.value().toObject();
         for (auto key = keys.begin(); key != keys.end(); ++key) {
             const QString name = group.key() + '.' + key.key();
-            if (keyIndex(name) < 0 || !keyNames(group.key()).contains(key.key()))
+            if (keyIndex(name) < 0)
                 *errors << problem(name, key.value(), tr("unknown key; the %1 keys are %2")
                                                           .arg(group.key(), keyNames(group.key()).join(", ")));
             else
@@ -281,20 +281,19 @@ std::optional<SettingsDocument> SettingsDocument::fromAssignments(const QStringL
     return result;
 }
 
-bool SettingsDocument::addSetting(const QString &name, const QJsonValue &value, QStringList *errors)
+void SettingsDocument::addSetting(const QString &name, const QJsonValue &value, QStringList *errors)
 {
     const int key = keyIndex(name);
     ModuleSettings scratch;
     const QString accepted = Keys[key].store(value, scratch);
     if (!accepted.isEmpty()) {
         *errors << problem(fullName(Keys[key]), value, accepted);
-        return false;
+        return;
     }
     m_settings.erase(std::remove_if(m_settings.begin(), m_settings.end(),
                                     [key](const Setting &setting) { return setting.key == key; }),
                      m_settings.end());
     m_settings.append({ key, value });
-    return true;
 }
 
 bool SettingsDocument::sets(const QString &name) const
@@ -355,12 +354,6 @@ QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, co
         { "module.customMode", info.customMode },
         { "module.idn", info.idnString },
     };
-    return result + settingEntries(settings);
-}
-
-QList<SettingsDocument::Entry> SettingsDocument::settingEntries(const ModuleSettings &settings)
-{
-    QList<Entry> result;
     for (const Key &key : Keys)
         result.append({ fullName(key), key.read(settings) });
     return result;

@@ -45,7 +45,6 @@ public:
 
     // Every key of the document in its order, "module.port" first.
     static QList<Entry> entries(const QString &port, const ModuleInfo &info, const ModuleSettings &settings);
-    static QList<Entry> settingEntries(const ModuleSettings &settings);
     static QByteArray toJson(const QList<Entry> &entries, int indent = 0);
     static QString valueText(const QJsonValue &value);
 
@@ -59,7 +58,7 @@ private:
         QJsonValue value;
     };
 
-    bool addSetting(const QString &name, const QJsonValue &value, QStringList *errors);
+    void addSetting(const QString &name, const QJsonValue &value, QStringList *errors);
     bool sets(const QString &name) const;
 
     QList<Setting> m_settings;
