@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <iterator>
 
-struct CommandSpec {
+struct CommandDescription {
     const char *name;
     const char *synopsis;
     const char *summary;
@@ -26,7 +26,7 @@ namespace {
 
 const QStringList PortOptions = { "port", "serial", "all", "timeout" };
 
-const CommandSpec Commands[] = {
+const CommandDescription Commands[] = {
     { "list", "[--json] [--all-ports]", "List the ZORVEL service ports.",
       "Lists the serial ports whose description contains \"ZORVEL\", one a line: port name,\n"
       "description, serial number and system location.",
@@ -89,14 +89,14 @@ QCommandLineOption option(const QString &name)
     return { "yes", tr("Write without asking for confirmation.") };
 }
 
-const CommandSpec *findCommand(const QString &name)
+const CommandDescription *findCommand(const QString &name)
 {
     const auto found = std::find_if(std::begin(Commands), std::end(Commands),
-                                    [&name](const CommandSpec &command) { return name == command.name; });
+                                    [&name](const CommandDescription &command) { return name == command.name; });
     return found == std::end(Commands) ? nullptr : found;
 }
 
-void configure(QCommandLineParser &parser, const CommandSpec &command)
+void configure(QCommandLineParser &parser, const CommandDescription &command)
 {
     parser.addOption({ { "h", "help" }, tr("Show this help.") });
     for (const QString &name : command.options)
@@ -128,13 +128,13 @@ int CommandLine::run(const QStringList &arguments)
         return help(arguments.mid(2));
     if (first.isEmpty())
         return usageError(tr("no command given"));
-    const CommandSpec *command = findCommand(first);
+    const CommandDescription *command = findCommand(first);
     if (!command)
         return usageError(tr("unknown command \"%1\"").arg(first));
     return runCommand(*command, arguments.mid(2));
 }
 
-int CommandLine::runCommand(const CommandSpec &command, const QStringList &arguments)
+int CommandLine::runCommand(const CommandDescription &command, const QStringList &arguments)
 {
     QCommandLineParser parser;
     configure(parser, command);
@@ -167,7 +167,7 @@ int CommandLine::runCommand(const CommandSpec &command, const QStringList &argum
     return dispatch(command, parser, options);
 }
 
-int CommandLine::dispatch(const CommandSpec &command, const QCommandLineParser &parser, const CommandOptions &options)
+int CommandLine::dispatch(const CommandDescription &command, const QCommandLineParser &parser, const CommandOptions &options)
 {
     ModuleCommands commands(m_console, options);
     const QString name = command.name;
@@ -222,14 +222,14 @@ int CommandLine::help(const QStringList &topics)
         m_console.print(generalHelp());
         return ExitSuccess;
     }
-    const CommandSpec *command = findCommand(topics.first());
+    const CommandDescription *command = findCommand(topics.first());
     if (!command)
         return usageError(tr("no help on \"%1\": no such command").arg(topics.first()));
     m_console.print(commandHelp(*command));
     return ExitSuccess;
 }
 
-QString CommandLine::commandHelp(const CommandSpec &command) const
+QString CommandLine::commandHelp(const CommandDescription &command) const
 {
     QCommandLineParser parser;
     configure(parser, command);
@@ -241,7 +241,7 @@ QString CommandLine::commandHelp(const CommandSpec &command) const
 QString CommandLine::generalHelp() const
 {
     QString commands;
-    for (const CommandSpec &command : Commands)
+    for (const CommandDescription &command : Commands)
         commands += QString("  %1%2\n").arg(QString(command.name).leftJustified(9), tr(command.summary));
     return tr("Usage: zorvel COMMAND [OPTIONS]\n"
               "\n"

@@ -11,7 +11,7 @@
 class Console;
 class QCommandLineParser;
 struct CommandOptions;
-struct CommandSpec;
+struct CommandDescription;
 
 // Parses "zorvel COMMAND [OPTIONS]", prints the help texts and runs the
 // command. The system's serial ports come from the given lister, asked only
@@ -24,11 +24,11 @@ public:
     int run(const QStringList &arguments);
 
 private:
-    int runCommand(const CommandSpec &command, const QStringList &arguments);
-    int dispatch(const CommandSpec &command, const QCommandLineParser &parser, const CommandOptions &options);
+    int runCommand(const CommandDescription &command, const QStringList &arguments);
+    int dispatch(const CommandDescription &command, const QCommandLineParser &parser, const CommandOptions &options);
     int withPorts(const QCommandLineParser &parser, const std::function<int(const QStringList &)> &action);
     int help(const QStringList &topics);
-    QString commandHelp(const CommandSpec &command) const;
+    QString commandHelp(const CommandDescription &command) const;
     QString generalHelp() const;
     int usageError(const QString &text, const QString &command = QString());
 
