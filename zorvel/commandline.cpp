@@ -151,6 +151,7 @@ int CommandLine::runCommand(const CommandDescription &command, const QStringList
 
     const auto isSet = [&](const QString &name) { return command.options.contains(name) && parser.isSet(name); };
     CommandOptions options;
+    options.everyPort = isSet("all");
     options.json = isSet("json");
     options.allPorts = isSet("all-ports");
     options.outputFile = isSet("output") ? parser.value("output") : QString();

@@ -92,7 +92,7 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
 int ModuleCommands::show(const QStringList &ports)
 {
     QList<QByteArray> documents;
-    const int indent = m_options.json && ports.size() > 1 ? 1 : 0;
+    const int indent = m_options.everyPort ? 1 : 0;
     const int result = forEachPort(ports, [&](const QString &port, ServiceSession &session) {
         const auto entries = readEntries(port, session);
         if (!entries)
@@ -104,12 +104,12 @@ int ModuleCommands::show(const QStringList &ports)
         QList<QStringList> rows;
         for (const auto &entry : *entries)
             rows << QStringList { entry.first, plainText(entry.second) };
-        if (ports.size() > 1 && port != ports.first())
+        if (port != ports.first())
             m_console.print(QString());
         m_console.print(alignedRows(rows).join('\n'));
         return int(ExitSuccess);
     });
-    if (indent > 0)
+    if (m_options.everyPort && m_options.json)
         m_console.print("[\n" + QString::fromUtf8(documents.join(",\n")) + "\n]");
     else if (!documents.isEmpty())
         m_console.print(QString::fromUtf8(documents.first()));
@@ -176,7 +176,6 @@ int ModuleCommands::reset(const QStringList &ports)
 
 int ModuleCommands::forEachPort(const QStringList &ports, const PortAction &action)
 {
-    m_namePorts = ports.size() > 1;
     int worst = ExitSuccess;
     for (const QString &port : ports)
         worst = std::max(worst, onPort(port, action));
@@ -300,7 +299,7 @@ int ModuleCommands::verify(const QString &port, ServiceSession &session, const M
 
 void ModuleCommands::print(const QString &port, const QString &line)
 {
-    m_console.print(m_namePorts ? port + ": " + line : line);
+    m_console.print(m_options.everyPort ? port + ": " + line : line);
 }
 
 void ModuleCommands::printError(const QString &port, const QString &line)

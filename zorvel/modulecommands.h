@@ -13,6 +13,7 @@ class Console;
 class ServiceSession;
 
 struct CommandOptions {
+    bool everyPort = false;
     bool json = false;
     bool allPorts = false;
     QString outputFile;
@@ -23,8 +24,8 @@ struct CommandOptions {
 };
 
 // The commands that read or write modules. Each works on the given ports in
-// turn, opening one at a time; output and errors name the port when there
-// are several, and the exit code is the worst of them.
+// turn, opening one at a time; with every port chosen, output names the port
+// and show's JSON is an array. The exit code is the worst of the ports'.
 class ModuleCommands
 {
 public:
@@ -53,7 +54,6 @@ private:
 
     Console &m_console;
     CommandOptions m_options;
-    bool m_namePorts = false;
 };
 
 #endif // MODULECOMMANDS_H

@@ -462,6 +462,7 @@ void TestZorvelCommands::portSelection_data()
     QTest::newRow("the one found") << 1 << QStringList() << 0 << QString();
     QTest::newRow("none found") << 0 << QStringList() << 3 << "zorvel: no ZORVEL service port found\n";
     QTest::newRow("several found") << 2 << QStringList() << 2 << "SN1), %2 (ZORVEL Service Port, serial number SN2)";
+    QTest::newRow("all, one found") << 1 << QStringList { "--all" } << 0 << QString();
     QTest::newRow("by serial number") << 2 << QStringList { "--serial", "SN2" } << 0 << QString();
     QTest::newRow("serial number not found") << 2 << QStringList { "--serial", "SN9" } << 3
                                              << "no ZORVEL service port has the serial number SN9; found: %1";
@@ -487,8 +488,10 @@ void TestZorvelCommands::portSelection()
     QCOMPARE(run(QStringList { "show", "--json" } + arguments), exitCode);
     error.replace("%1", path(0)).replace("%2", modules > 1 ? path(1) : QString());
     QVERIFY2(m_errors.contains(error), qPrintable(m_errors));
-    if (exitCode == 0)
+    if (exitCode == 0) {
         QVERIFY(m_output.contains(arguments.contains("SN2") ? path(1) : path(0)));
+        QCOMPARE(QJsonDocument::fromJson(m_output.toUtf8()).isArray(), arguments.contains("--all"));
+    }
 }
 
 void TestZorvelCommands::allWithOneSilent()
