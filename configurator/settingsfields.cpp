@@ -32,6 +32,11 @@ QList<qint32> rs232cBitrates()
     return { 115200, 57600, 38400, 19200, 9600, 4800, 2400, 1200 };
 }
 
+QList<quint8> rs232cStopbits()
+{
+    return { 2, 1 };
+}
+
 QString flowControlName(quint8 code)
 {
     return code < std::size(FlowControlNames) ? QString(FlowControlNames[code]) : QString();

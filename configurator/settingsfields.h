@@ -14,6 +14,9 @@
 // The RS232C-host bit rates offered to the user, fastest first.
 QList<qint32> rs232cBitrates();
 
+// The RS232C-host stop bits offered to the user, in the window's order.
+QList<quint8> rs232cStopbits();
+
 // "NONE", "SOFTWARE" or "HARDWARE" for the wire codes 0, 1 and 2; an empty
 // name for any other code.
 QString flowControlName(quint8 code);

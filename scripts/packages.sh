@@ -50,3 +50,9 @@ PACKAGE_PACKAGES=(
 WINDOWS_PACKAGES=(
     imagemagick
 )
+
+# The yardstick of zorvel's benchmark: a script with pyserial, and GNU time
+# to take each run's peak memory. Only bench/run needs them.
+ZORVEL_BENCH_PACKAGES=(
+    python3-serial time
+)

@@ -13,6 +13,8 @@ private slots:
     void idnQuery_data();
     void idnQuery();
     void flowControlNames();
+    void stopbits_data();
+    void stopbits();
 };
 
 // -1 stands for a refused text.
@@ -104,6 +106,25 @@ void TestSettingsFields::flowControlNames()
         QCOMPARE(flowControlCode(flowControlName(code)), std::optional<quint8>(code));
     QCOMPARE(flowControlName(3), QString());
     QCOMPARE(flowControlCode("none"), std::nullopt);
+}
+
+void TestSettingsFields::stopbits_data()
+{
+    QTest::addColumn<int>("stopbits");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("none") << 0 << false;
+    QTest::newRow("one") << 1 << true;
+    QTest::newRow("two") << 2 << true;
+    QTest::newRow("one and a half, as sent by some hosts") << 3 << false;
+    QTest::newRow("highest byte") << 255 << false;
+}
+
+void TestSettingsFields::stopbits()
+{
+    QFETCH(int, stopbits);
+    QFETCH(bool, accepted);
+    QCOMPARE(rs232cStopbits().contains(quint8(stopbits)), accepted);
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFields)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks the whole tree: the
-# program, its manual where the program looks for it, and the driver folder
+# programs, the manual where the program looks for it, and the driver folder
 # where the launcher is built. The manual beside the program in the build
 # tree must be the current one too.
 #   tst_installlayout.sh CMAKE BUILD_DIR MANUAL WITH_USBDRV(0|1)
@@ -17,9 +17,11 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 files=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 expected="Maritor help/manual.html "
 [ "$with_usbdrv" = 1 ] && expected+="usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe "
+expected+="zorvel "
 [ "$files" = "$expected" ] || fail "installed: $files"
 
 [ -x "$prefix/Maritor" ] || fail "Maritor is not executable"
+[ -x "$prefix/zorvel" ] || fail "zorvel is not executable"
 cmp -s "$manual" "$prefix/help/manual.html" || fail "the installed manual differs from $manual"
 cmp -s "$manual" "$build/bin/help/manual.html" || fail "bin/help/manual.html differs from $manual"
 

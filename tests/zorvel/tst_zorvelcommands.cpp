@@ -1,0 +1,538 @@
+#include "commandline.h"
+#include "console.h"
+#include "pseudoterminal.h"
+#include "simulatedmodule.h"
+
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+// The commands run in this process against simulated modules on
+// pseudo-terminals, which answer while the commands wait for replies.
+class TestZorvelCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void list_data();
+    void list();
+    void show_data();
+    void show();
+    void exportDocument();
+    void applyWritesOnlyWhatDiffers_data();
+    void applyWritesOnlyWhatDiffers();
+    void diff_data();
+    void diff();
+    void refusedDocumentWritesNothing();
+    void setWithInterlocks_data();
+    void setWithInterlocks();
+    void confirmation_data();
+    void confirmation();
+    void verifyReadsBack();
+    void silentModule();
+    void restartNotice_data();
+    void restartNotice();
+    void portSelection_data();
+    void portSelection();
+    void allWithOneSilent();
+    void reset();
+
+private:
+    struct Line {
+        PseudoTerminal terminal;
+        SimulatedModule module;
+    };
+
+    Line &addLine();
+    SimulatedModule &module(int index = 0);
+    QString path(int index = 0) const;
+    QList<PortEntry> servicePorts() const;
+    int run(const QStringList &arguments, const QByteArray &answers = QByteArray(), bool interactive = false);
+    QList<QByteArray> writes(int index = 0) const;
+    QString writeDocument(const QByteArray &json);
+
+    std::vector<std::unique_ptr<Line>> m_lines;
+    QList<PortEntry> m_systemPorts;
+    QString m_output;
+    QString m_errors;
+    QTemporaryDir m_dir;
+};
+
+void TestZorvelCommands::init()
+{
+    addLine();
+    m_systemPorts = servicePorts();
+}
+
+void TestZorvelCommands::cleanup()
+{
+    m_lines.clear();
+}
+
+TestZorvelCommands::Line &TestZorvelCommands::addLine()
+{
+    m_lines.push_back(std::make_unique<Line>());
+    Line &line = *m_lines.back();
+    if (!line.terminal.open())
+        qFatal("cannot open a pseudo-terminal: %s", qPrintable(line.terminal.errorString()));
+    line.module.attach(line.terminal.master());
+    return line;
+}
+
+SimulatedModule &TestZorvelCommands::module(int index)
+{
+    return m_lines.at(index)->module;
+}
+
+QString TestZorvelCommands::path(int index) const
+{
+    return m_lines.at(index)->terminal.slavePath();
+}
+
+QList<PortEntry> TestZorvelCommands::servicePorts() const
+{
+    QList<PortEntry> ports;
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        ports << PortEntry { path(int(i)), "ZORVEL Service Port", QString("SN%1").arg(i + 1), path(int(i)) };
+    return ports;
+}
+
+int TestZorvelCommands::run(const QStringList &arguments, const QByteArray &answers, bool interactive)
+{
+    QBuffer input;
+    input.setData(answers);
+    input.open(QIODevice::ReadOnly);
+    QBuffer output;
+    QBuffer errors;
+    output.open(QIODevice::WriteOnly);
+    errors.open(QIODevice::WriteOnly);
+    Console console(&input, &output, &errors, interactive);
+    const QList<PortEntry> ports = m_systemPorts;
+    CommandLine commandLine(console, [ports] { return ports; });
+    const int code = commandLine.run(QStringList { "zorvel" } + arguments);
+    m_output = QString::fromUtf8(output.data());
+    m_errors = QString::fromUtf8(errors.data());
+    return code;
+}
+
+QList<QByteArray> TestZorvelCommands::writes(int index) const
+{
+    QList<QByteArray> frames;
+    for (const QByteArray &request : m_lines.at(index)->module.requests()) {
+        const quint8 type = quint8(request.at(2));
+        if (type == 2 || type == 4 || type == 9)
+            frames << request.toHex(' ');
+    }
+    return frames;
+}
+
+QString TestZorvelCommands::writeDocument(const QByteArray &json)
+{
+    const QString name = m_dir.filePath("settings.json");
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
+        qFatal("cannot write %s", qPrintable(name));
+    return name;
+}
+
+void TestZorvelCommands::list_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("service ports") << QStringList()
+        << "ttyACM0  ZORVEL Service Port    SN1  /dev/ttyACM0\n"
+           "ttyACM7  ZORVEL Service Port 2  -    /dev/ttyACM7\n";
+    QTest::newRow("every port") << QStringList { "--all-ports" }
+        << "   ttyS0    -                      -    /dev/ttyS0\n"
+           "*  ttyACM0  ZORVEL Service Port    SN1  /dev/ttyACM0\n"
+           "   ttyUSB0  zorvel look-alike      SN9  /dev/ttyUSB0\n"
+           "*  ttyACM7  ZORVEL Service Port 2  -    /dev/ttyACM7\n";
+    QTest::newRow("JSON") << QStringList { "--json" }
+        << "[\n  {\n    \"port\": \"ttyACM0\",\n    \"description\": \"ZORVEL Service Port\",\n"
+           "    \"serialNumber\": \"SN1\",\n    \"systemLocation\": \"/dev/ttyACM0\"\n  },\n"
+           "  {\n    \"port\": \"ttyACM7\",\n    \"description\": \"ZORVEL Service Port 2\",\n"
+           "    \"serialNumber\": \"\",\n    \"systemLocation\": \"/dev/ttyACM7\"\n  }\n]\n";
+}
+
+void TestZorvelCommands::list()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    m_systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0" },
+                      { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0" },
+                      { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0" },
+                      { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7" } };
+    QCOMPARE(run(QStringList { "list" } + arguments), 0);
+    QCOMPARE(m_output, output);
+}
+
+void TestZorvelCommands::show_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("version") << "module.version" << "02.00.01";
+    QTest::newRow("host interface") << "module.hostInterface" << "USB";
+    QTest::newRow("GPIB address") << "module.gpibAddress" << "17";
+    QTest::newRow("custom mode") << "module.customMode" << "true";
+    QTest::newRow("instrument") << "module.idn" << "MAKER,MODEL,42,0.9";
+    QTest::newRow("bitrate off the list, as the number") << "rs232c.bitrate" << "250";
+    QTest::newRow("stop bits") << "rs232c.stopbits" << "2";
+    QTest::newRow("flow control") << "rs232c.flowControl" << "SOFTWARE";
+    QTest::newRow("termchar") << "rs232c.termchar" << "0x0D";
+    QTest::newRow("block transfer") << "rs232c.block4882" << "false";
+    QTest::newRow("query") << "rs232c.idnQuery" << "ID?";
+    QTest::newRow("polling") << "usbtmc.autoSerialPoll" << "true";
+    QTest::newRow("interval") << "usbtmc.autoSerialPollInterval" << "250";
+}
+
+void TestZorvelCommands::show()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    ModuleState state = SimulatedModule::factoryDefaults();
+    state.version = "02.00.01";
+    state.hostIsUsb = true;
+    state.customMode = true;
+    state.gpibAddress = 17;
+    state.idnText = "MAKER,MODEL,42,0.9";
+    state.bitrate = 250;
+    state.stopbits = 2;
+    state.flowControl = 1;
+    state.termcharCode = 0x0D;
+    state.block4882 = 0;
+    state.idnQuery = "ID?";
+    state.autoSpoll = 1;
+    state.autoSpollIntv = 250;
+    module().setState(state);
+
+    QCOMPARE(run({ "show" }), 0);
+    const QRegularExpression row("^" + QRegularExpression::escape(key) + " +(.*)$",
+                                 QRegularExpression::MultilineOption);
+    QCOMPARE(row.match(m_output).captured(1), value);
+    QCOMPARE(m_output.count('\n'), 15);
+    QCOMPARE(writes(), QList<QByteArray>());
+}
+
+void TestZorvelCommands::exportDocument()
+{
+    const QString file = m_dir.filePath("exported.json");
+    QCOMPARE(run({ "export", "--port", path(), "-o", file }), 0);
+    QFile exported(file);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    const QByteArray expected = QString(R"({
+  "format": "zorvel-settings/1",
+  "module": {
+    "port": "%1",
+    "version": "01.02.07",
+    "hostInterface": "RS232C",
+    "gpibAddress": 5,
+    "customMode": false,
+    "idn": "SIMULATED,GPIB INSTRUMENT,SN000001,1.00"
+  },
+  "rs232c": {
+    "bitrate": 9600,
+    "stopbits": 1,
+    "flowControl": "NONE",
+    "termchar": "0x0A",
+    "block4882": true,
+    "idnQuery": "*IDN?",
+    "pelta": false
+  },
+  "usbtmc": {
+    "autoSerialPoll": false,
+    "autoSerialPollInterval": 1000
+  }
+}
+)").arg(path()).toUtf8();
+    QCOMPARE(exported.readAll(), expected);
+
+    QCOMPARE(run({ "show", "--json" }), 0);
+    QCOMPARE(m_output.toUtf8(), expected);
+    QCOMPARE(run({ "export" }), 0);
+    QCOMPARE(m_output.toUtf8(), expected);
+    QCOMPARE(run({ "apply", file, "--yes" }), 0);
+    QCOMPARE(m_output, QString("nothing to write\n"));
+}
+
+void TestZorvelCommands::applyWritesOnlyWhatDiffers_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QList<QByteArray>>("frames");
+
+    QTest::newRow("usbtmc only") << QByteArray(R"({"usbtmc": {"autoSerialPoll": true}})")
+                                 << QList<QByteArray> { "4d 30 04 05 01 e8 03 00 00" };
+    QTest::newRow("rs232c only") << QByteArray(R"({"rs232c": {"bitrate": 115200, "flowControl": "HARDWARE"}})")
+        << QList<QByteArray> { "4d 30 02 19 00 c2 01 00 01 02 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
+    QTest::newRow("both") << QByteArray(R"({"rs232c": {"stopbits": 2}, "usbtmc": {"autoSerialPollInterval": 5}})")
+        << QList<QByteArray> { "4d 30 02 19 80 25 00 00 02 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00",
+                               "4d 30 04 05 00 05 00 00 00" };
+    QTest::newRow("values the module holds") << QByteArray(R"({"rs232c": {"bitrate": 9600}, "usbtmc": {}})")
+                                             << QList<QByteArray>();
+}
+
+void TestZorvelCommands::applyWritesOnlyWhatDiffers()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QList<QByteArray>, frames);
+    const QString file = writeDocument(json);
+
+    QCOMPARE(run({ "apply", file, "--port", path(), "--yes" }), 0);
+    QCOMPARE(writes(), frames);
+    QCOMPARE(m_output, frames.isEmpty() ? QString("nothing to write\n")
+                                        : QString("Power-cycle the ZORVEL for the new settings to take effect.\n"));
+
+    QCOMPARE(run({ "apply", file, "--port", path(), "--yes" }), 0);
+    QCOMPARE(m_output, QString("nothing to write\n"));
+    QCOMPARE(writes(), frames);
+
+    QCOMPARE(run({ "apply", file, "--port", path(), "--dry-run" }), 0);
+    QCOMPARE(m_output, QString("nothing to write\n"));
+}
+
+void TestZorvelCommands::diff_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("equal") << QByteArray(R"({"rs232c": {"bitrate": 9600}})") << 0 << QString();
+    QTest::newRow("module group differs, and is ignored")
+        << QByteArray(R"({"module": {"version": "00.00.00"}})") << 0 << QString();
+    QTest::newRow("two keys") << QByteArray(R"({"rs232c": {"bitrate": 19200}, "usbtmc": {"autoSerialPoll": true}})")
+        << 1 << "rs232c.bitrate: 9600 -> 19200\nusbtmc.autoSerialPoll: false -> true\n";
+    QTest::newRow("interlock follows") << QByteArray(R"({"rs232c": {"pelta": true}})") << 1
+                                       << "rs232c.pelta: false -> true\n";
+    QTest::newRow("bad document") << QByteArray(R"({"rs232c": {"bitrate": 1}})") << 2 << QString();
+    QTest::newRow("unreadable") << QByteArray("{") << 2 << QString();
+}
+
+void TestZorvelCommands::diff()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QCOMPARE(run({ "diff", writeDocument(json), "--port", path() }), exitCode);
+    QCOMPARE(m_output, output);
+    QCOMPARE(writes(), QList<QByteArray>());
+}
+
+void TestZorvelCommands::refusedDocumentWritesNothing()
+{
+    const QString file = writeDocument(R"({"rs232c": {"bitrate": 14400, "stopbits": 3}, "extra": 1})");
+    QCOMPARE(run({ "apply", file, "--port", path(), "--yes" }), 2);
+    QCOMPARE(m_errors.count("zorvel: " + file + ": "), 3);
+    QCOMPARE(module().received(), QByteArray());
+}
+
+void TestZorvelCommands::setWithInterlocks_data()
+{
+    QTest::addColumn<quint8>("modulePelta");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QList<QByteArray>>("frames");
+
+    const QByteArray pelta = "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 01";
+    QTest::newRow("pelta forces block transfer, terminator and query")
+        << quint8(0) << QStringList { "pelta=true" } << 0 << QList<QByteArray> { pelta };
+    QTest::newRow("terminator with block transfer off")
+        << quint8(0) << QStringList { "block4882=false", "termchar=0x0D", "idnQuery=ID?" } << 0
+        << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0d 00 49 44 3f 00 00 00 00 00 00 00 00 00 00 00 00 00 00" };
+    QTest::newRow("terminator against block transfer")
+        << quint8(0) << QStringList { "termchar=0x0D" } << 2 << QList<QByteArray>();
+    QTest::newRow("block transfer off against the module's pelta")
+        << quint8(1) << QStringList { "block4882=false" } << 2 << QList<QByteArray>();
+    QTest::newRow("pelta off keeps block transfer")
+        << quint8(1) << QStringList { "pelta=false" } << 0
+        << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
+    QTest::newRow("unknown key") << quint8(0) << QStringList { "parity=NONE" } << 2 << QList<QByteArray>();
+}
+
+void TestZorvelCommands::setWithInterlocks()
+{
+    QFETCH(quint8, modulePelta);
+    QFETCH(QStringList, assignments);
+    QFETCH(int, exitCode);
+    QFETCH(QList<QByteArray>, frames);
+    ModuleState state = module().state();
+    state.peltaSafu = modulePelta;
+    module().setState(state);
+
+    QCOMPARE(run(QStringList { "set" } + assignments + QStringList { "--yes", "--port", path() }), exitCode);
+    QCOMPARE(writes(), frames);
+}
+
+void TestZorvelCommands::confirmation_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("answers");
+    QTest::addColumn<QString>("questions");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("writes");
+
+    const QString rs232c = "Write RS232C settings to the ZORVEL on %1? [y/N] ";
+    const QString usbtmc = "Write USBTMC settings to the ZORVEL on %1? [y/N] ";
+    const QStringList both { "set", "bitrate=1200", "autoSerialPoll=true" };
+    QTest::newRow("both answered yes") << both << QByteArray("y\nyes\n") << rs232c + usbtmc << 0 << 2;
+    QTest::newRow("second answered no") << both << QByteArray("y\nn\n") << rs232c + usbtmc << 2 << 0;
+    QTest::newRow("empty answer is no") << both << QByteArray("\n") << rs232c << 2 << 0;
+    QTest::newRow("end of input is no") << both << QByteArray() << rs232c << 2 << 0;
+    QTest::newRow("dry run asks nothing") << both + QStringList { "--dry-run" } << QByteArray() << QString() << 0 << 0;
+    QTest::newRow("reset") << QStringList { "reset" } << QByteArray("Y\n")
+                           << "Reset the ZORVEL on %1 to factory defaults? [y/N] " << 0 << 1;
+}
+
+void TestZorvelCommands::confirmation()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, answers);
+    QFETCH(QString, questions);
+    QFETCH(int, exitCode);
+    QFETCH(int, writes);
+
+    QCOMPARE(run(arguments + QStringList { "--port", path() }, answers, true), exitCode);
+    QCOMPARE(m_errors, questions.arg(path()));
+    QCOMPARE(this->writes().size(), writes);
+}
+
+void TestZorvelCommands::verifyReadsBack()
+{
+    QCOMPARE(run({ "set", "bitrate=1200", "--verify", "--yes", "--port", path() }), 0);
+
+    // A module that keeps reporting its active settings until power-cycled.
+    const ModuleState active = module().state();
+    connect(&module(), &SimulatedModule::replySent, this, [&](const QByteArray &frame) {
+        if (frame.at(2) == 2)
+            module().setState(active);
+    });
+    QCOMPARE(run({ "set", "bitrate=2400", "--yes", "--port", path() }), 0);
+    QCOMPARE(run({ "set", "bitrate=2400", "--verify", "--yes", "--port", path() }), 4);
+    QVERIFY2(m_errors.contains(path() + ": rs232c.bitrate: 1200 -> 2400"), qPrintable(m_errors));
+}
+
+void TestZorvelCommands::silentModule()
+{
+    module().setSilent(true);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run({ "show", "--port", path(), "--timeout", "300" }), 3);
+    QVERIFY(clock.elapsed() >= 300);
+    QVERIFY2(clock.elapsed() < 3000, "the session outlived its timeout by far");
+    QCOMPARE(m_errors, "zorvel: " + path() + ": no reply within 300 ms\n");
+    QCOMPARE(module().requests().size(), 1);
+}
+
+void TestZorvelCommands::restartNotice_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("restartAt");
+    QTest::addColumn<int>("requests");
+
+    QTest::newRow("show, at the first read") << QStringList { "show" } << 1 << 1;
+    QTest::newRow("show, at the last read") << QStringList { "show" } << 5 << 3;
+    QTest::newRow("set, at the write") << QStringList { "set", "bitrate=1200", "--yes", "--verify" } << 2 << 3;
+    QTest::newRow("reset") << QStringList { "reset", "--yes" } << 9 << 1;
+}
+
+void TestZorvelCommands::restartNotice()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, restartAt);
+    QFETCH(int, requests);
+    connect(&module(), &SimulatedModule::requestReceived, this, [&](const QByteArray &frame) {
+        if (frame.at(2) == restartAt)
+            module().sendRestartNotice();
+    });
+    QCOMPARE(run(arguments + QStringList { "--port", path() }), 3);
+    QVERIFY2(m_errors.contains(path() + ": the ZORVEL has restarted"), qPrintable(m_errors));
+    QVERIFY(!m_output.contains("Power-cycle"));
+    QCOMPARE(module().requests().size(), requests);
+}
+
+void TestZorvelCommands::portSelection_data()
+{
+    QTest::addColumn<int>("modules");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("the one found") << 1 << QStringList() << 0 << QString();
+    QTest::newRow("none found") << 0 << QStringList() << 3 << "zorvel: no ZORVEL service port found\n";
+    QTest::newRow("several found") << 2 << QStringList() << 2 << "SN1), %2 (ZORVEL Service Port, serial number SN2)";
+    QTest::newRow("all, one found") << 1 << QStringList { "--all" } << 0 << QString();
+    QTest::newRow("by serial number") << 2 << QStringList { "--serial", "SN2" } << 0 << QString();
+    QTest::newRow("serial number not found") << 2 << QStringList { "--serial", "SN9" } << 3
+                                             << "no ZORVEL service port has the serial number SN9; found: %1";
+    QTest::newRow("two choices") << 1 << QStringList { "--all", "--port", "x" } << 2
+                                 << "choose one of --port, --serial and --all";
+    QTest::newRow("port not there") << 1 << QStringList { "--port", "/dev/zorvel-none" } << 3
+                                    << "zorvel: cannot open /dev/zorvel-none: ";
+    QTest::newRow("timeout not a number") << 1 << QStringList { "--timeout", "soon" } << 2
+                                          << "--timeout takes a number of milliseconds above 0";
+}
+
+void TestZorvelCommands::portSelection()
+{
+    QFETCH(int, modules);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    while (int(m_lines.size()) < modules)
+        addLine();
+    m_systemPorts = servicePorts().mid(0, modules);
+    m_systemPorts << PortEntry { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0" };
+
+    QCOMPARE(run(QStringList { "show", "--json" } + arguments), exitCode);
+    error.replace("%1", path(0)).replace("%2", modules > 1 ? path(1) : QString());
+    QVERIFY2(m_errors.contains(error), qPrintable(m_errors));
+    if (exitCode == 0) {
+        QVERIFY(m_output.contains(arguments.contains("SN2") ? path(1) : path(0)));
+        QCOMPARE(QJsonDocument::fromJson(m_output.toUtf8()).isArray(), arguments.contains("--all"));
+    }
+}
+
+void TestZorvelCommands::allWithOneSilent()
+{
+    addLine();
+    addLine();
+    m_systemPorts = servicePorts();
+    module(1).setSilent(true);
+
+    QCOMPARE(run({ "set", "autoSerialPoll=true", "--all", "--yes", "--timeout", "200" }), 3);
+    QCOMPARE(m_output, QString("%1: Power-cycle the ZORVEL for the new settings to take effect.\n"
+                               "%2: Power-cycle the ZORVEL for the new settings to take effect.\n")
+                           .arg(path(0), path(2)));
+    QCOMPARE(m_errors, QString("zorvel: %1: no reply within 200 ms\n").arg(path(1)));
+    QCOMPARE(writes(0), QList<QByteArray> { "4d 30 04 05 01 e8 03 00 00" });
+    QCOMPARE(writes(1), QList<QByteArray>());
+    QCOMPARE(writes(2), writes(0));
+
+    QCOMPARE(run({ "diff", writeDocument(R"({"usbtmc": {"autoSerialPoll": false}})"), "--all", "--timeout", "200" }),
+             3);
+    QCOMPARE(m_output, QString("%1: usbtmc.autoSerialPoll: true -> false\n%2: usbtmc.autoSerialPoll: true -> false\n")
+                           .arg(path(0), path(2)));
+
+    module(1).setSilent(false);
+    QCOMPARE(run({ "show", "--json", "--all" }), 0);
+    const QJsonDocument documents = QJsonDocument::fromJson(m_output.toUtf8());
+    QCOMPARE(documents.array().size(), 3);
+    QCOMPARE(documents.array().at(1)["module"]["port"].toString(), path(1));
+    QCOMPARE(documents.array().at(2)["usbtmc"]["autoSerialPoll"].toBool(), true);
+}
+
+void TestZorvelCommands::reset()
+{
+    ModuleState state = module().state();
+    state.bitrate = 1200;
+    module().setState(state);
+    QCOMPARE(run({ "reset", "--yes", "--port", path() }), 0);
+    QCOMPARE(writes(), QList<QByteArray> { "4d 30 09 00" });
+    QCOMPARE(module().state(), SimulatedModule::factoryDefaults());
+    QCOMPARE(m_output, QString("Power-cycle the ZORVEL for the new settings to take effect.\n"));
+}
+
+QTEST_GUILESS_MAIN(TestZorvelCommands)
+#include "tst_zorvelcommands.moc"

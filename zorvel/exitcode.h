@@ -1,0 +1,13 @@
+#ifndef EXITCODE_H
+#define EXITCODE_H
+
+// The program's exit status. With several ports the worst, the highest, wins.
+enum ExitCode {
+    ExitSuccess = 0,
+    ExitDifferent = 1,
+    ExitUsage = 2,
+    ExitNoModule = 3,
+    ExitVerifyFailed = 4
+};
+
+#endif // EXITCODE_H

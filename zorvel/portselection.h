@@ -1,0 +1,55 @@
+#ifndef PORTSELECTION_H
+#define PORTSELECTION_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// What the system reports of one serial port.
+struct PortEntry {
+    QString portName;
+    QString description;
+    QString serialNumber;
+    QString systemLocation;
+};
+
+// Which ports a command works on: the one named by --port, the service port
+// with the serial number of --serial, every service port for --all, or else
+// the single service port there is. The system's port list is asked for only
+// when the choice needs it.
+class PortSelection
+{
+public:
+    using PortLister = std::function<QList<PortEntry>()>;
+
+    struct Choice {
+        QString name;
+        QString serialNumber;
+        bool all = false;
+    };
+
+    PortSelection(const Choice &choice, const PortLister &listPorts);
+
+    bool select();
+    QStringList ports() const;
+    // Why nothing was selected; whether the options themselves were at fault.
+    QString errorString() const;
+    bool isUsageError() const;
+
+    static QList<PortEntry> servicePorts(const QList<PortEntry> &ports);
+    static QString describe(const PortEntry &port);
+
+private:
+    bool fail(const QString &text, bool usage);
+    QString foundText(const QList<PortEntry> &found) const;
+
+    Choice m_choice;
+    PortLister m_listPorts;
+    QStringList m_ports;
+    QString m_errorString;
+    bool m_usageError = false;
+};
+
+#endif // PORTSELECTION_H

@@ -1,0 +1,403 @@
+#include "settingsdocument.h"
+
+#include "settingsfields.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+const char *const DefaultTermcharText = "0x0A";
+const char *const DefaultIdnQuery = "*IDN?";
+constexpr quint8 DefaultTermchar = 0x0A;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("SettingsDocument", text);
+}
+
+std::optional<qint64> wholeNumber(const QJsonValue &value, qint64 lowest, qint64 highest)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    if (std::floor(number) != number || number < double(lowest) || number > double(highest))
+        return std::nullopt;
+    return qint64(number);
+}
+
+QString listed(const QStringList &items, const QString &last)
+{
+    QStringList head = items;
+    const QString tail = head.takeLast();
+    return head.join(", ") + ' ' + last + ' ' + tail;
+}
+
+// Each key reads its value from the settings and stores a value from a
+// document into them; store returns what is accepted when it refuses.
+struct Key {
+    const char *group;
+    const char *name;
+    QJsonValue (*read)(const ModuleSettings &);
+    QString (*store)(const QJsonValue &, ModuleSettings &);
+};
+
+QString storeBool(const QJsonValue &value, bool &field)
+{
+    if (!value.isBool())
+        return tr("expected true or false");
+    field = value.toBool();
+    return QString();
+}
+
+QString storeBitrate(const QJsonValue &value, ModuleSettings &settings)
+{
+    const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
+    QStringList rates;
+    for (const qint32 rate : rs232cBitrates())
+        rates << QString::number(rate);
+    if (!number || !rs232cBitrates().contains(qint32(*number)))
+        return tr("expected one of %1").arg(rates.join(", "));
+    settings.rs232c.bitrate = qint32(*number);
+    return QString();
+}
+
+QString storeStopbits(const QJsonValue &value, ModuleSettings &settings)
+{
+    const auto number = wholeNumber(value, 0, 255);
+    QStringList accepted;
+    for (const quint8 stopbits : rs232cStopbits())
+        accepted.prepend(QString::number(stopbits));
+    if (!number || !rs232cStopbits().contains(quint8(*number)))
+        return tr("expected %1").arg(listed(accepted, tr("or")));
+    settings.rs232c.stopbits = quint8(*number);
+    return QString();
+}
+
+QJsonValue readFlowControl(const ModuleSettings &settings)
+{
+    const QString name = flowControlName(settings.rs232c.flowControl);
+    return name.isEmpty() ? QJsonValue(settings.rs232c.flowControl) : QJsonValue(name);
+}
+
+QString storeFlowControl(const QJsonValue &value, ModuleSettings &settings)
+{
+    const auto code = value.isString() ? flowControlCode(value.toString()) : std::nullopt;
+    if (!code) {
+        QStringList names;
+        for (quint8 c = 0; !flowControlName(c).isEmpty(); ++c)
+            names << '"' + flowControlName(c) + '"';
+        return tr("expected %1").arg(listed(names, tr("or")));
+    }
+    settings.rs232c.flowControl = *code;
+    return QString();
+}
+
+QJsonValue readTermchar(const ModuleSettings &settings)
+{
+    return QString::asprintf("0x%02X", unsigned(settings.rs232c.termcharCode));
+}
+
+QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
+{
+    std::optional<quint8> code;
+    if (value.isString())
+        code = parseTermcharCode(value.toString());
+    else if (const auto number = wholeNumber(value, 0, 255))
+        code = quint8(*number);
+    if (!code)
+        return tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255");
+    settings.rs232c.termcharCode = *code;
+    return QString();
+}
+
+QString storeIdnQuery(const QJsonValue &value, ModuleSettings &settings)
+{
+    if (!value.isString() || !isValidIdnQuery(value.toString()))
+        return tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength);
+    settings.rs232c.idnQuery = value.toString();
+    return QString();
+}
+
+QString storeInterval(const QJsonValue &value, ModuleSettings &settings)
+{
+    const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
+    if (!number)
+        return tr("expected a whole number of milliseconds, 0 to %1").arg(std::numeric_limits<qint32>::max());
+    settings.usbtmc.autoSpollIntv = qint32(*number);
+    return QString();
+}
+
+const Key Keys[] = {
+    { "rs232c", "bitrate",
+      [](const ModuleSettings &s) { return QJsonValue(s.rs232c.bitrate); }, storeBitrate },
+    { "rs232c", "stopbits",
+      [](const ModuleSettings &s) { return QJsonValue(s.rs232c.stopbits); }, storeStopbits },
+    { "rs232c", "flowControl", readFlowControl, storeFlowControl },
+    { "rs232c", "termchar", readTermchar, storeTermchar },
+    { "rs232c", "block4882",
+      [](const ModuleSettings &s) { return QJsonValue(s.rs232c.block4882); },
+      [](const QJsonValue &v, ModuleSettings &s) { return storeBool(v, s.rs232c.block4882); } },
+    { "rs232c", "idnQuery",
+      [](const ModuleSettings &s) { return QJsonValue(s.rs232c.idnQuery); }, storeIdnQuery },
+    { "rs232c", "pelta",
+      [](const ModuleSettings &s) { return QJsonValue(s.rs232c.peltaSafu); },
+      [](const QJsonValue &v, ModuleSettings &s) { return storeBool(v, s.rs232c.peltaSafu); } },
+    { "usbtmc", "autoSerialPoll",
+      [](const ModuleSettings &s) { return QJsonValue(s.usbtmc.autoSpoll); },
+      [](const QJsonValue &v, ModuleSettings &s) { return storeBool(v, s.usbtmc.autoSpoll); } },
+    { "usbtmc", "autoSerialPollInterval",
+      [](const ModuleSettings &s) { return QJsonValue(s.usbtmc.autoSpollIntv); }, storeInterval },
+};
+
+QString fullName(const Key &key)
+{
+    return QString(key.group) + '.' + key.name;
+}
+
+// A full "group.key" name, or a key name alone, which no two groups share.
+int keyIndex(const QString &name)
+{
+    for (int i = 0; i < int(std::size(Keys)); ++i) {
+        if (name == fullName(Keys[i]) || name == Keys[i].name)
+            return i;
+    }
+    return -1;
+}
+
+QStringList keyNames(const QString &group)
+{
+    QStringList names;
+    for (const Key &key : Keys) {
+        if (group == key.group)
+            names << key.name;
+    }
+    return names;
+}
+
+QString problem(const QString &name, const QJsonValue &value, const QString &accepted)
+{
+    return QString("%1 = %2: %3").arg(name, SettingsDocument::valueText(value), accepted);
+}
+
+QString parseErrorText(const QByteArray &json, const QJsonParseError &error)
+{
+    const QByteArray before = json.left(error.offset);
+    const int line = before.count('\n') + 1;
+    const int column = before.size() - (before.lastIndexOf('\n') + 1) + 1;
+    return tr("line %1, column %2: %3").arg(line).arg(column).arg(error.errorString());
+}
+
+QByteArray indentation(int level)
+{
+    return QByteArray(2 * level, ' ');
+}
+
+} // namespace
+
+const char *const SettingsDocument::Format = "zorvel-settings/1";
+
+std::optional<SettingsDocument> SettingsDocument::parse(const QByteArray &json, QStringList *errors)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *errors << parseErrorText(json, parseError);
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        *errors << tr("the document is not a JSON object");
+        return std::nullopt;
+    }
+    SettingsDocument result;
+    const QJsonObject root = document.object();
+    for (auto group = root.begin(); group != root.end(); ++group) {
+        if (group.key() == "module")
+            continue;
+        if (group.key() == "format") {
+            if (group.value() != QJsonValue(Format))
+                *errors << problem("format", group.value(), tr("expected \"%1\"").arg(Format));
+            continue;
+        }
+        if (keyNames(group.key()).isEmpty()) {
+            *errors << problem(group.key(), group.value(),
+                               tr("unknown group; expected \"format\", \"module\", \"rs232c\" or \"usbtmc\""));
+            continue;
+        }
+        if (!group.value().isObject()) {
+            *errors << problem(group.key(), group.value(), tr("expected an object of keys"));
+            continue;
+        }
+        const QJsonObject keys = group.value().toObject();
+        for (auto key = keys.begin(); key != keys.end(); ++key) {
+            const QString name = group.key() + '.' + key.key();
+            if (keyIndex(name) < 0)
+                *errors << problem(name, key.value(), tr("unknown key; the %1 keys are %2")
+                                                          .arg(group.key(), keyNames(group.key()).join(", ")));
+            else
+                result.addSetting(name, key.value(), errors);
+        }
+    }
+    result.mergedOver(ModuleSettings(), errors);
+    if (!errors->isEmpty())
+        return std::nullopt;
+    return result;
+}
+
+std::optional<SettingsDocument> SettingsDocument::fromAssignments(const QStringList &assignments, QStringList *errors)
+{
+    SettingsDocument result;
+    for (const QString &assignment : assignments) {
+        const int equals = assignment.indexOf('=');
+        if (equals <= 0) {
+            *errors << tr("%1: expected KEY=VALUE").arg(assignment);
+            continue;
+        }
+        const QString name = assignment.left(equals);
+        const QString text = assignment.mid(equals + 1);
+        const QJsonDocument parsed = QJsonDocument::fromJson('[' + text.toUtf8() + ']');
+        const QJsonValue value = parsed.isArray() && parsed.array().size() == 1 ? parsed.array().at(0)
+                                                                                 : QJsonValue(text);
+        if (keyIndex(name) < 0) {
+            QStringList names;
+            for (const Key &key : Keys)
+                names << key.name;
+            *errors << problem(name, value, tr("unknown key; the keys are %1").arg(names.join(", ")));
+        } else {
+            result.addSetting(name, value, errors);
+        }
+    }
+    result.mergedOver(ModuleSettings(), errors);
+    if (!errors->isEmpty())
+        return std::nullopt;
+    return result;
+}
+
+void SettingsDocument::addSetting(const QString &name, const QJsonValue &value, QStringList *errors)
+{
+    const int key = keyIndex(name);
+    ModuleSettings scratch;
+    const QString accepted = Keys[key].store(value, scratch);
+    if (!accepted.isEmpty()) {
+        *errors << problem(fullName(Keys[key]), value, accepted);
+        return;
+    }
+    m_settings.erase(std::remove_if(m_settings.begin(), m_settings.end(),
+                                    [key](const Setting &setting) { return setting.key == key; }),
+                     m_settings.end());
+    m_settings.append({ key, value });
+}
+
+bool SettingsDocument::sets(const QString &name) const
+{
+    const int key = keyIndex(name);
+    return std::any_of(m_settings.cbegin(), m_settings.cend(), [key](const Setting &s) { return s.key == key; });
+}
+
+std::optional<ModuleSettings> SettingsDocument::mergedOver(const ModuleSettings &module, QStringList *errors) const
+{
+    ModuleSettings merged = interlocked(module);
+    for (const Setting &setting : m_settings)
+        Keys[setting.key].store(setting.value, merged);
+
+    const int errorsBefore = errors->size();
+    Rs232cSettings &rs232c = merged.rs232c;
+    if (rs232c.peltaSafu && !rs232c.block4882) {
+        if (sets("pelta") && sets("block4882"))
+            *errors << problem("rs232c.pelta", true, tr("needs rs232c.block4882 true, which the document sets false"));
+        else if (sets("block4882"))
+            *errors << problem("rs232c.block4882", false, tr("expected true while the module's rs232c.pelta is true"));
+        rs232c.block4882 = true;
+    }
+    if (rs232c.block4882) {
+        if (sets("termchar") && rs232c.termcharCode != DefaultTermchar)
+            *errors << problem("rs232c.termchar", readTermchar(merged),
+                               tr("expected \"%1\" while rs232c.block4882 is true").arg(DefaultTermcharText));
+        if (sets("idnQuery") && rs232c.idnQuery != DefaultIdnQuery)
+            *errors << problem("rs232c.idnQuery", rs232c.idnQuery,
+                               tr("expected \"%1\" while rs232c.block4882 is true").arg(DefaultIdnQuery));
+        rs232c.termcharCode = DefaultTermchar;
+        rs232c.idnQuery = DefaultIdnQuery;
+    }
+    if (errors->size() > errorsBefore)
+        return std::nullopt;
+    return merged;
+}
+
+ModuleSettings SettingsDocument::interlocked(ModuleSettings settings)
+{
+    if (settings.rs232c.peltaSafu)
+        settings.rs232c.block4882 = true;
+    if (settings.rs232c.block4882) {
+        settings.rs232c.termcharCode = DefaultTermchar;
+        settings.rs232c.idnQuery = DefaultIdnQuery;
+    }
+    return settings;
+}
+
+QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, const ModuleInfo &info,
+                                                         const ModuleSettings &settings)
+{
+    QList<Entry> result = {
+        { "module.port", port },
+        { "module.version", info.version },
+        { "module.hostInterface", info.hostIsUsb ? "USB" : "RS232C" },
+        { "module.gpibAddress", info.gpibAddress },
+        { "module.customMode", info.customMode },
+        { "module.idn", info.idnString },
+    };
+    for (const Key &key : Keys)
+        result.append({ fullName(key), key.read(settings) });
+    return result;
+}
+
+// Written by hand, as QJsonObject would sort the keys.
+QByteArray SettingsDocument::toJson(const QList<Entry> &entries, int indent)
+{
+    QByteArray json = indentation(indent) + "{\n" + indentation(indent + 1) + "\"format\": \"" + Format + '"';
+    QString group;
+    for (const Entry &entry : entries) {
+        const QString entryGroup = entry.first.section('.', 0, 0);
+        if (entryGroup != group) {
+            if (!group.isEmpty())
+                json += '\n' + indentation(indent + 1) + '}';
+            json += ",\n" + indentation(indent + 1) + valueText(entryGroup).toUtf8() + ": {\n";
+            group = entryGroup;
+        } else {
+            json += ",\n";
+        }
+        json += indentation(indent + 2) + valueText(entry.first.section('.', 1)).toUtf8() + ": "
+            + valueText(entry.second).toUtf8();
+    }
+    if (!group.isEmpty())
+        json += '\n' + indentation(indent + 1) + '}';
+    return json + '\n' + indentation(indent) + '}';
+}
+
+QString SettingsDocument::valueText(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+QStringList SettingsDocument::differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group)
+{
+    QStringList lines;
+    for (const Key &key : Keys) {
+        if (!group.isEmpty() && group != key.group)
+            continue;
+        const QJsonValue before = key.read(from);
+        const QJsonValue after = key.read(to);
+        if (before != after)
+            lines << QString("%1: %2 -> %3").arg(fullName(key), valueText(before), valueText(after));
+    }
+    return lines;
+}

@@ -1,0 +1,67 @@
+#ifndef SETTINGSDOCUMENT_H
+#define SETTINGSDOCUMENT_H
+
+#include "serviceprotocol.h"
+
+#include <QByteArray>
+#include <QJsonValue>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Both groups of a module's settings.
+struct ModuleSettings {
+    Rs232cSettings rs232c;
+    UsbtmcSettings usbtmc;
+};
+
+// A module's settings as a JSON document, "zorvel-settings/1". Written from
+// what a module reports; read back as the keys to set on a module, where a
+// key left out keeps the module's value. Keys go by "group.key" names.
+class SettingsDocument
+{
+public:
+    using Entry = QPair<QString, QJsonValue>;
+
+    static const char *const Format;
+
+    // Each failed check is one line in errors: the key, its value and what
+    // is accepted.
+    static std::optional<SettingsDocument> parse(const QByteArray &json, QStringList *errors);
+    // "key=value" or "group.key=value"; a value that is no JSON is a string.
+    static std::optional<SettingsDocument> fromAssignments(const QStringList &assignments, QStringList *errors);
+
+    // The module's settings with the document's keys set, after the window's
+    // interlocks: PELTA forces 488.2 block transfer, which forces the
+    // terminator 0x0A and the query "*IDN?". A key the document sets against
+    // an interlock is an error.
+    std::optional<ModuleSettings> mergedOver(const ModuleSettings &module, QStringList *errors) const;
+
+    // The settings as the window shows them, the interlocks applied.
+    static ModuleSettings interlocked(ModuleSettings settings);
+
+    // Every key of the document in its order, "module.port" first.
+    static QList<Entry> entries(const QString &port, const ModuleInfo &info, const ModuleSettings &settings);
+    static QByteArray toJson(const QList<Entry> &entries, int indent = 0);
+    static QString valueText(const QJsonValue &value);
+
+    // "group.key: from -> to" for each key of the group ("rs232c",
+    // "usbtmc", or both when empty) whose value differs.
+    static QStringList differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
+
+private:
+    struct Setting {
+        int key;
+        QJsonValue value;
+    };
+
+    void addSetting(const QString &name, const QJsonValue &value, QStringList *errors);
+    bool sets(const QString &name) const;
+
+    QList<Setting> m_settings;
+};
+
+#endif // SETTINGSDOCUMENT_H
