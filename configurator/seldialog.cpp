@@ -5,7 +5,8 @@
 
 #include <QDebug>
 #include <QDesktopServices>
-#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace {
@@ -13,6 +14,18 @@ namespace {
 QByteArray identifier(bool present, quint16 value)
 {
     return present ? QByteArray::number(value, 16) : QByteArray();
+}
+
+// The file is handed to the desktop only when it is there, so that a missing
+// one is reported instead of whatever the desktop makes of it.
+bool openFile(const QString &path)
+{
+    return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void warn(const QString &text)
+{
+    QMessageBox::warning(nullptr, QCoreApplication::translate("SelDialog", "ZORVEL"), text, QMessageBox::Ok);
 }
 
 void logPort(const QSerialPortInfo &info)
@@ -69,15 +82,24 @@ void SelDialog::on_cmdStart_clicked()
     close();
 }
 
+// The launcher is looked for where the installation puts it, beside the
+// program, whatever the working folder is.
 void SelDialog::on_cmdDriverWizard_clicked()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe"));
+    const QString launcher = QCoreApplication::applicationDirPath() + "/usbdrv/Tarnwick.exe";
+    if (!openFile(launcher)) {
+        warn(launcher + tr(" could not be started.\nReinstall the program, then try again."));
+        return;
+    }
     close();
 }
 
 void SelDialog::on_cmdHelp_clicked()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
+    const QString manual = QCoreApplication::applicationDirPath() + "/help/manual.html";
+    if (!openFile(manual))
+        warn(manual + tr(" could not be opend")
+             + tr("\nReinstall the program if the file is missing, or open it with your web browser."));
 }
 
 // Every port is logged, listed or not, to help find out why a module's port

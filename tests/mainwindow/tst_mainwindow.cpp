@@ -1,7 +1,9 @@
 // The main window on a real serial port: the slave side of a pseudo-terminal,
-// with a simulated module on the master side.
+// with a simulated module on the master side. The test runs from a folder of
+// its own, so that each test decides whether the manual is beside it.
 
 #include "debuglog.h"
+#include "programfolder.h"
 #include "urlcatcher.h"
 #include "windowbench.h"
 
@@ -63,6 +65,7 @@ private slots:
     void restartNoticeClosesPortThenWindow();
     void lostLineIsReportedOnce();
     void lineLostDuringQuestionSendsNothing();
+    void helpOpensManualBesideProgram_data();
     void helpOpensManualBesideProgram();
 
 private:
@@ -683,16 +686,37 @@ void TestMainWindow::lineLostDuringQuestionSendsNothing()
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
+void TestMainWindow::helpOpensManualBesideProgram_data()
+{
+    QTest::addColumn<bool>("manualThere");
+
+    QTest::newRow("manual beside the program") << true;
+    QTest::newRow("manual missing") << false;
+}
+
 void TestMainWindow::helpOpensManualBesideProgram()
 {
+    QFETCH(bool, manualThere);
+    const QString manual = "help/manual.html";
+    ProgramFolder::remove(manual);
+    ProgramFolder folder;
+    if (manualThere)
+        QVERIFY(folder.place(manual));
     startWindow();
     UrlCatcher catcher;
     action("action_Help_Contents")->trigger();
 
-    QCOMPARE(catcher.urls.size(), 1);
-    QCOMPARE(catcher.urls.at(0), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
-    QVERIFY2(QFileInfo::exists(catcher.urls.at(0).toLocalFile()), qPrintable(catcher.urls.at(0).toLocalFile()));
-    QVERIFY(m_bench->boxes.texts().isEmpty());
+    const QString path = ProgramFolder::path(manual);
+    if (manualThere) {
+        QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(path) }));
+        QVERIFY(m_bench->boxes.texts().isEmpty());
+    } else {
+        QVERIFY(catcher.urls.isEmpty());
+        QCOMPARE(m_bench->boxes.texts(),
+                 QStringList(path + " could not be opend\n"
+                                    "Reinstall the program if the file is missing, or open it with your web browser."));
+        QCOMPARE(m_bench->boxes.icons(), QList<QMessageBox::Icon>({ QMessageBox::Warning }));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
