@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QTextDocument>
 #include <QUrl>
 
 namespace {
@@ -24,6 +25,14 @@ constexpr qint64 RejectionLogInterval = 1000;
 bool openFile(const QString &path)
 {
     return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+// The whole of a text that may be too long for its label, as a tip. Tips
+// take rich text, so the module's text is escaped to show as it came.
+void showWhole(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setToolTip(Qt::convertFromPlainText(text));
 }
 
 void selectText(QComboBox *box, const QString &text)
@@ -211,13 +220,11 @@ void MainWindow::showModuleInfo(const QByteArray &frame)
         logRejectedReply("a module information", frame);
         return;
     }
-    ui->lblVersion->setText(info->version);
-    ui->lblVersion->setToolTip(info->version);
+    showWhole(ui->lblVersion, info->version);
     ui->lblIOType->setText(info->hostIsUsb ? "USB" : "RS232C");
     ui->lblGpibAddress->setText(QString::asprintf("%d", info->gpibAddress));
     ui->lblCustomMode->setText(info->customMode ? "ON" : "OFF");
-    ui->lblIdnString->setText(info->idnString);
-    ui->lblIdnString->setToolTip(info->idnString);
+    showWhole(ui->lblIdnString, info->idnString);
 }
 
 void MainWindow::showRs232cSettings(const QByteArray &frame)

@@ -13,6 +13,7 @@
 #include <QCommandLinkButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <memory>
@@ -479,21 +480,26 @@ void TestMainWindow::queryFieldTakesPrintableAscii()
     QCOMPARE(query->text(), QString("*id ~?012345678"));
 }
 
+// The tips show the texts as the module sent them, markup included.
 void TestMainWindow::longTextsCanBeReadWhole()
 {
     ModuleState state = m_bench->module.state();
-    state.idnText = QByteArray("LONG MAKER NAME,MODEL WITH A VERY LONG NAME,").repeated(3).left(127);
+    state.version = "<i>9.8.7</i>";
+    state.idnText = QByteArray("<b>LONG MAKER</b>  NAME,MODEL WITH A VERY LONG NAME,").repeated(3).left(127);
     m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
 
     for (const char *name : { "lblIdnString", "lblVersion" }) {
         const auto *label = widget<QLabel>(name);
-        QCOMPARE(label->toolTip(), label->text());
+        QTextDocument tip;
+        tip.setHtml(label->toolTip());
+        QCOMPARE(tip.toPlainText(), label->text());
         QVERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         QVERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
     }
-    QCOMPARE(widget<QLabel>("lblIdnString")->toolTip(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
 }
 
 void TestMainWindow::writesUsbtmcSettingsAndResets()
