@@ -704,15 +704,14 @@ void TestMainWindow::helpOpensManualBesideProgram()
 {
     QFETCH(bool, manualThere);
     const QString manual = "help/manual.html";
-    ProgramFolder::remove(manual);
-    ProgramFolder folder;
+    removeBesideProgram(manual);
     if (manualThere)
-        QVERIFY(folder.place(manual));
+        QVERIFY(placeBesideProgram(manual));
     startWindow();
     UrlCatcher catcher;
     action("action_Help_Contents")->trigger();
 
-    const QString path = ProgramFolder::path(manual);
+    const QString path = besideProgram(manual);
     if (manualThere) {
         QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(path) }));
         QVERIFY(m_bench->boxes.texts().isEmpty());

@@ -53,8 +53,8 @@ private:
 
 void TestSelDialog::init()
 {
-    ProgramFolder::remove(Manual);
-    ProgramFolder::remove(Launcher);
+    removeBesideProgram(Manual);
+    removeBesideProgram(Launcher);
 }
 
 template<typename T>
@@ -162,9 +162,8 @@ void TestSelDialog::helpLeavesDialogOpen_data()
 void TestSelDialog::helpLeavesDialogOpen()
 {
     QFETCH(bool, manualThere);
-    ProgramFolder folder;
     if (manualThere)
-        QVERIFY(folder.place(Manual));
+        QVERIFY(placeBesideProgram(Manual));
 
     UrlCatcher catcher;
     ModalAnswerer boxes;
@@ -180,7 +179,7 @@ void TestSelDialog::helpLeavesDialogOpen()
     dialog.exec();
 
     QVERIFY(openAfterHelp);
-    const QString manual = ProgramFolder::path(Manual);
+    const QString manual = besideProgram(Manual);
     if (manualThere) {
         QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(manual), QUrl::fromLocalFile(manual) }));
         QVERIFY(boxes.texts().isEmpty());
@@ -196,7 +195,7 @@ void TestSelDialog::helpLeavesDialogOpen()
 
 void TestSelDialog::driverButtonLooksBesideProgram_data()
 {
-    QTest::addColumn<bool>("besideProgram");
+    QTest::addColumn<bool>("launcherThere");
     QTest::addColumn<bool>("inWorkingFolder");
 
     QTest::newRow("beside the program") << true << false;
@@ -208,11 +207,10 @@ void TestSelDialog::driverButtonLooksBesideProgram_data()
 // closes; otherwise a warning names the missing file and the dialog stays.
 void TestSelDialog::driverButtonLooksBesideProgram()
 {
-    QFETCH(bool, besideProgram);
+    QFETCH(bool, launcherThere);
     QFETCH(bool, inWorkingFolder);
-    ProgramFolder folder;
-    if (besideProgram)
-        QVERIFY(folder.place(Launcher));
+    if (launcherThere)
+        QVERIFY(placeBesideProgram(Launcher));
     QTemporaryDir workingFolder;
     if (inWorkingFolder) {
         QVERIFY(QDir(workingFolder.path()).mkpath("usbdrv"));
@@ -234,9 +232,9 @@ void TestSelDialog::driverButtonLooksBesideProgram()
     dialog.exec();
     QDir::setCurrent(previousFolder);
 
-    const QString launcher = ProgramFolder::path(Launcher);
+    const QString launcher = besideProgram(Launcher);
     QVERIFY(dialog.selectedPort.portName().isEmpty());
-    if (besideProgram) {
+    if (launcherThere) {
         QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(launcher) }));
         QVERIFY(!openAfterClick);
         QVERIFY(boxes.texts().isEmpty());
