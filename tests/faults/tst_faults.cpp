@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -31,12 +32,17 @@ double processCpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// Read without allocating, so that measuring does not add to what is
+// measured (a sanitizer keeps freed blocks for a while).
 qint64 residentBytes()
 {
-    QFile statm("/proc/self/statm");
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+    std::FILE *statm = std::fopen("/proc/self/statm", "r");
+    long pages = -1;
+    if (statm && std::fscanf(statm, "%*ld %ld", &pages) != 1)
+        pages = -1;
+    if (statm)
+        std::fclose(statm);
+    return qint64(pages) * sysconf(_SC_PAGESIZE);
 }
 
 // The count of rejected replies that the debug lines account for: one for
@@ -293,7 +299,7 @@ void TestFaults::floodBehindNoticeStaysBounded()
         while (clock.elapsed() < 3000) {
             while (master->bytesToWrite() < 64 * 1024)
                 m_bench->module.sendRaw(unknownFrame.repeated(16));
-            QCoreApplication::processEvents();
+            QTest::qWait(10);
             peak = qMax(peak, residentBytes());
         }
         m_bench->module.sendRaw(laterModuleInfo());
@@ -301,8 +307,10 @@ void TestFaults::floodBehindNoticeStaysBounded()
     m_bench->module.sendRaw(QByteArray::fromHex("4d300200"));
     QTRY_COMPARE_WITH_TIMEOUT(widget<QLabel>("lblVersion")->text(), QString("09.09.09"), 20000);
 
+    // Without the bound the process grows by hundreds of MiB here; the
+    // margin is for a sanitizer's bookkeeping.
     const qint64 growth = peak - before;
-    QVERIFY2(growth < 4 * 1024 * 1024, qPrintable(QString("grew by %1 KiB").arg(growth / 1024)));
+    QVERIFY2(growth < 8 * 1024 * 1024, qPrintable(QString("grew by %1 KiB").arg(growth / 1024)));
     QCOMPARE(m_bench->boxes.texts().size(), 1);
     QVERIFY(m_bench->port.isOpen());
 }
