@@ -57,8 +57,9 @@ click() {
 
 run_case() {
     local name=$1
+    local program=${2:-$maritor}
     rm -f "$work/opened"
-    (cd "$work/cwd" && exec "$maritor") > "$work/output" 2>&1 &
+    (cd "$work/cwd" && exec "$program") > "$work/output" 2>&1 &
     local pid=$!
 
     local dialog
@@ -100,8 +101,14 @@ manual=$(local_path "$(head -n 1 "$work/opened")")
 [ "$manual" = "$(dirname "$(readlink -f "$maritor")")/help/manual.html" ] || fail "help: opened $manual"
 [ -f "$manual" ] || fail "help: $manual does not exist"
 
-run_case driver
-[ "$(cat "$work/opened")" = "file://$work/cwd/usbdrv/Tarnwick.exe" ] \
+# The driver launcher is looked for beside the program, never in the working
+# folder: a copy of the program runs from a folder that holds a launcher,
+# and the working folder holds a decoy.
+mkdir -p "$work/program/usbdrv" "$work/cwd/usbdrv"
+cp "$maritor" "$work/program/"
+touch "$work/program/usbdrv/Tarnwick.exe" "$work/cwd/usbdrv/Tarnwick.exe"
+run_case driver "$work/program/$(basename "$maritor")"
+[ "$(cat "$work/opened")" = "file://$work/program/usbdrv/Tarnwick.exe" ] \
     || fail "driver: opened $(cat "$work/opened")"
 
 echo "PASS: Maritor ended with exit code 0 after Escape, Quit, Help and the driver button"
