@@ -671,6 +671,11 @@ void TestMainWindow::lostLineIsReportedOnce()
     QVERIFY(!action("action_Refresh")->isEnabled());
     QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
     QVERIFY(m_bench->boxes.texts().isEmpty());
+
+    // An error signalled after the port was closed is logged as well.
+    m_bench->port.close();
+    QCOMPARE(log.lines().filter("SerialPortError = ").size(), 2);
+    QCOMPARE(log.lines().last(), QString("SerialPortError = %1").arg(int(QSerialPort::NotOpenError)));
 }
 
 void TestMainWindow::lineLostDuringQuestionSendsNothing()
