@@ -16,7 +16,9 @@ class MainWindow;
 
 // The main window: reads the module's identity and settings back over the
 // open service port, and writes settings or a factory reset after the user
-// confirms. Replies are applied by their frame type whenever they arrive.
+// confirms. A tab is written only once the module has filled it and its
+// fields hold values the module takes. Replies are applied by their frame
+// type whenever they arrive.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
