@@ -6,11 +6,34 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QMessageBox>
+#include <QRegularExpressionValidator>
+#include <QTextDocument>
 #include <QUrl>
 
 namespace {
+
+// While a message box is open no frame is handled, so the port stops reading
+// once this much is buffered; the rest waits in the system until the box
+// closes, instead of piling up in this process.
+constexpr qint64 ReadBufferSize = 32 * 1024;
+
+constexpr qint64 RejectionLogInterval = 1000;
+
+bool openFile(const QString &path)
+{
+    return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+// The whole of a text that may be too long for its label, as a tip. Tips
+// take rich text, so the module's text is escaped to show as it came.
+void showWhole(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setToolTip(Qt::convertFromPlainText(text));
+}
 
 void selectText(QComboBox *box, const QString &text)
 {
@@ -40,7 +63,10 @@ MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *
         label->setTextFormat(Qt::PlainText);
     ui->lblConnectInfo->setText(tr("Connected to %1:%2").arg(m_port->portName(), m_portInfo.description()));
     fillChoices();
-    ui->txtIdnQuery->setMaxLength(15);
+    ui->txtIdnQuery->setMaxLength(MaxIdnQueryLength);
+    ui->txtIdnQuery->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QString("[\\x20-\\x7E]{0,%1}").arg(MaxIdnQueryLength)), ui->txtIdnQuery));
+    m_port->setReadBufferSize(ReadBufferSize);
     ui->action_Refresh->setShortcut(QKeySequence::Refresh);
     setStyleSheet("font: 9pt \"Segoe UI\";");
     setFixedSize(size());
@@ -55,24 +81,28 @@ MainWindow::~MainWindow()
 
 void MainWindow::errorReport(QSerialPort::SerialPortError e)
 {
-    const bool lost = e == QSerialPort::ReadError || e == QSerialPort::ResourceError;
-    if (lost && !m_port->isOpen())
-        return;
     qDebug("SerialPortError = %d", int(e));
-    if (lost)
+    const bool lost = e == QSerialPort::ReadError || e == QSerialPort::ResourceError;
+    if (lost && m_port->isOpen())
         lineLost();
 }
 
 // Qt does not signal readyRead again while this slot runs, so bytes that
-// arrive while a message box of a handler is open wait in the port. Reading
-// again after the frames on hand are handled picks them up without waiting
-// for further traffic.
+// arrive while a message box of a handler is open wait in the port, and
+// beyond the port's buffer in the system. Reading again after the frames on
+// hand are handled picks up what the port holds; reading it empty lets the
+// port read from the system again, which signals readyRead once this slot
+// has returned.
 void MainWindow::OnReadyRead()
 {
-    while (m_port->isOpen() && m_port->bytesAvailable() > 0) {
+    while (!m_restarted && m_port->isOpen() && m_port->bytesAvailable() > 0) {
         m_receiveBuffer.append(m_port->readAll());
-        while (const auto frame = m_receiveBuffer.takeFrame())
+        while (!m_restarted) {
+            const auto frame = m_receiveBuffer.takeFrame();
+            if (!frame)
+                break;
             handleFrame(*frame);
+        }
     }
 }
 
@@ -85,8 +115,12 @@ void MainWindow::OnMenuHelpAbout()
 void MainWindow::OnMenuHelpContents()
 {
     const QString path = QCoreApplication::applicationDirPath() + "/help/manual.html";
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        QMessageBox::warning(nullptr, tr("ZORVEL"), path + tr(" could not be opend"), QMessageBox::Ok);
+    if (!openFile(path))
+        QMessageBox::warning(nullptr, tr("ZORVEL"),
+                             path + tr(" could not be opend")
+                                 + tr("\nReinstall the program if the file is missing, "
+                                      "or open it with your web browser."),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::OnMenuDeviceFactoryDefault()
@@ -104,30 +138,22 @@ void MainWindow::OnSyncFrom()
     m_port->flush();
 }
 
+// Every check comes before the question, so a refused write asks nothing
+// and sends nothing.
 void MainWindow::on_btnRs232cSyncTo_clicked()
 {
-    // A box left empty by a reply value it cannot show would otherwise send 0
-    // (or NONE) and change a setting the user never touched.
-    if (!rs232cChoicesComplete()) {
-        QMessageBox::warning(nullptr, tr("ZORVEL"),
-                             tr("The RS232C settings were not written.\n"
-                                "Choose a Bitrate, Stopbits and Flow Control value first."),
-                             QMessageBox::Ok);
+    const auto settings = checkedRs232cSettings();
+    if (!settings || !confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?")))
         return;
-    }
-    if (!confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?")))
-        return;
-    sendConfirmed(encodeRs232cSettings(rs232cSettingsFromForm()));
+    sendConfirmed(encodeRs232cSettings(*settings));
 }
 
 void MainWindow::on_btnUsbtmcSyncTo_clicked()
 {
-    if (!confirm(tr("Wish to synchronise USBTMC settings to the ZORVEL?")))
+    const auto settings = checkedUsbtmcSettings();
+    if (!settings || !confirm(tr("Wish to synchronise USBTMC settings to the ZORVEL?")))
         return;
-    UsbtmcSettings settings;
-    settings.autoSpoll = ui->chkAutoSpoll->isChecked();
-    settings.autoSpollIntv = ui->txtAutoSpollIntv->text().toInt(nullptr, 10);
-    sendConfirmed(encodeUsbtmcSettings(settings));
+    sendConfirmed(encodeUsbtmcSettings(*settings));
 }
 
 // PELTA needs 488.2 block transfer, which in turn fixes the terminator and
@@ -191,21 +217,21 @@ void MainWindow::showModuleInfo(const QByteArray &frame)
 {
     const auto info = decodeModuleInfo(frame);
     if (!info) {
-        qDebug() << "Ignored a module information reply shorter than its layout:" << frame.toHex(' ');
+        logRejectedReply("a module information", frame);
         return;
     }
-    ui->lblVersion->setText(info->version);
+    showWhole(ui->lblVersion, info->version);
     ui->lblIOType->setText(info->hostIsUsb ? "USB" : "RS232C");
     ui->lblGpibAddress->setText(QString::asprintf("%d", info->gpibAddress));
     ui->lblCustomMode->setText(info->customMode ? "ON" : "OFF");
-    ui->lblIdnString->setText(info->idnString);
+    showWhole(ui->lblIdnString, info->idnString);
 }
 
 void MainWindow::showRs232cSettings(const QByteArray &frame)
 {
     const auto settings = decodeRs232cSettings(frame);
     if (!settings) {
-        qDebug() << "Ignored an RS232C settings reply shorter than its layout:" << frame.toHex(' ');
+        logRejectedReply("an RS232C settings", frame);
         return;
     }
     selectText(ui->cboBitrate, QString::asprintf("%ld", long(settings->bitrate)));
@@ -216,36 +242,92 @@ void MainWindow::showRs232cSettings(const QByteArray &frame)
     ui->txtIdnQuery->setText(settings->idnQuery);
     ui->chkPeltaSafu->setChecked(settings->peltaSafu);
     emit ui->chkPeltaSafu->clicked(settings->peltaSafu);
+    m_rs232cRead = true;
 }
 
 void MainWindow::showUsbtmcSettings(const QByteArray &frame)
 {
     const auto settings = decodeUsbtmcSettings(frame);
     if (!settings) {
-        qDebug() << "Ignored a USBTMC settings reply shorter than its layout:" << frame.toHex(' ');
+        logRejectedReply("a USBTMC settings", frame);
         return;
     }
     ui->chkAutoSpoll->setChecked(settings->autoSpoll);
     ui->txtAutoSpollIntv->setText(QString::asprintf("%ld", long(settings->autoSpollIntv)));
+    m_usbtmcRead = true;
 }
 
+// A module that keeps sending bad replies must not flood the debug output:
+// at most one line a second, which counts the replies left out before it.
+void MainWindow::logRejectedReply(const char *what, const QByteArray &frame)
+{
+    if (m_lastRejectionLogged.isValid() && m_lastRejectionLogged.elapsed() < RejectionLogInterval) {
+        ++m_rejectionsLeftOut;
+        return;
+    }
+    m_lastRejectionLogged.start();
+    QDebug line = qDebug().noquote();
+    line << "Ignored" << what << "reply shorter than its layout:" << frame.toHex(' ');
+    if (m_rejectionsLeftOut > 0)
+        line << QString("(%1 more rejected replies were not logged)").arg(m_rejectionsLeftOut);
+    m_rejectionsLeftOut = 0;
+}
+
+// Frames behind the notice are dropped: the window is closing, and a box
+// opened for one of them would stand without a window.
 void MainWindow::restarted()
 {
+    m_restarted = true;
     m_port->close();
     notify(tr("The ZORVEL has been restarted. You also need to restart this app."));
     close();
 }
 
-Rs232cSettings MainWindow::rs232cSettingsFromForm() const
+// The tab's values, or nothing after a warning that says why it cannot be
+// written. Until the module has filled the tab it shows placeholders, and a
+// box left empty by a reply value it cannot show would send 0 (or NONE):
+// either would change settings the user never touched.
+std::optional<Rs232cSettings> MainWindow::checkedRs232cSettings() const
 {
+    if (!m_rs232cRead)
+        return refuse(tr("The RS232C settings were not written: they have not been read from the ZORVEL yet.\n"
+                         "Use Device → Refresh first."));
+    if (!rs232cChoicesComplete())
+        return refuse(tr("The RS232C settings were not written.\n"
+                         "Choose a Bitrate, Stopbits and Flow Control value first."));
+    const auto termcharCode = parseTermcharCode(ui->txtTermcharCode->text());
+    if (!termcharCode)
+        return refuse(tr("The RS232C settings were not written.\n"
+                         "Termchar Code must be a hexadecimal number from 0x00 to 0xFF, for example 0x0A."));
+    if (!isValidIdnQuery(ui->txtIdnQuery->text()))
+        return refuse(tr("The RS232C settings were not written.\n"
+                         "IDN Query must be at most 15 plain ASCII characters, for example *IDN?"));
+
     Rs232cSettings settings;
     settings.bitrate = qint32(ui->cboBitrate->currentText().toLong(nullptr, 10));
     settings.stopbits = quint8(ui->cboStopbits->currentText().toLong(nullptr, 10));
     settings.flowControl = flowControlCode(ui->cboFlowControl->currentText()).value_or(0);
-    settings.termcharCode = quint8(ui->txtTermcharCode->text().toInt(nullptr, 16));
+    settings.termcharCode = *termcharCode;
     settings.block4882 = ui->chk4882Block->isChecked();
     settings.idnQuery = ui->txtIdnQuery->text();
     settings.peltaSafu = ui->chkPeltaSafu->isChecked();
+    return settings;
+}
+
+std::optional<UsbtmcSettings> MainWindow::checkedUsbtmcSettings() const
+{
+    if (!m_usbtmcRead)
+        return refuse(tr("The USBTMC settings were not written: they have not been read from the ZORVEL yet.\n"
+                         "Use Device → Refresh first."));
+    const auto interval = parsePollingInterval(ui->txtAutoSpollIntv->text());
+    if (!interval)
+        return refuse(tr("The USBTMC settings were not written.\n"
+                         "Auto Serial Polling Interval [ms] must be a whole number from 0 to 2147483647, "
+                         "for example 1000."));
+
+    UsbtmcSettings settings;
+    settings.autoSpoll = ui->chkAutoSpoll->isChecked();
+    settings.autoSpollIntv = *interval;
     return settings;
 }
 
@@ -280,6 +362,12 @@ bool MainWindow::confirm(const QString &question) const
 void MainWindow::notify(const QString &notice) const
 {
     QMessageBox::information(nullptr, tr("ZORVEL"), notice, QMessageBox::Ok);
+}
+
+std::nullopt_t MainWindow::refuse(const QString &reason) const
+{
+    QMessageBox::warning(nullptr, tr("ZORVEL"), reason, QMessageBox::Ok);
+    return std::nullopt;
 }
 
 // The line is gone (the module was unplugged or the far end closed). The port

@@ -5,7 +5,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
-#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -14,6 +14,18 @@ namespace {
 QByteArray identifier(bool present, quint16 value)
 {
     return present ? QByteArray::number(value, 16) : QByteArray();
+}
+
+// The file is handed to the desktop only when it is there, so that a missing
+// one is reported instead of whatever the desktop makes of it.
+bool openFile(const QString &path)
+{
+    return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void warn(const QString &text)
+{
+    QMessageBox::warning(nullptr, QCoreApplication::translate("SelDialog", "ZORVEL"), text, QMessageBox::Ok);
 }
 
 void logPort(const QSerialPortInfo &info)
@@ -70,19 +82,28 @@ void SelDialog::on_cmdStart_clicked()
     close();
 }
 
+// The launcher is looked for where the installation puts it, beside the
+// program, whatever the working folder is.
 void SelDialog::on_cmdDriverWizard_clicked()
 {
 #ifdef Q_OS_LINUX
     explainLinuxServicePort();
     return;
 #endif
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe"));
+    const QString launcher = QCoreApplication::applicationDirPath() + "/usbdrv/Tarnwick.exe";
+    if (!openFile(launcher)) {
+        warn(launcher + tr(" could not be started.\nReinstall the program, then try again."));
+        return;
+    }
     close();
 }
 
 void SelDialog::on_cmdHelp_clicked()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
+    const QString manual = QCoreApplication::applicationDirPath() + "/help/manual.html";
+    if (!openFile(manual))
+        warn(manual + tr(" could not be opend")
+             + tr("\nReinstall the program if the file is missing, or open it with your web browser."));
 }
 
 // Linux needs no driver for the service port: the dialog stays open, so

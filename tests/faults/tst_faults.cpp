@@ -1,6 +1,7 @@
 // The main window against a module and a line that misbehave: a module that
 // never answers, a line that goes away, a long random stream of good and bad
-// frames, and a restart notice with frames behind it.
+// frames, a flood of frames behind an open notice, and a restart notice with
+// frames behind it.
 
 #include "debuglog.h"
 #include "replystream.h"
@@ -14,8 +15,10 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +30,30 @@ double processCpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval &time) { return double(time.tv_sec) + double(time.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Read without allocating, so that measuring does not add to what is
+// measured (a sanitizer keeps freed blocks for a while).
+qint64 residentBytes()
+{
+    std::FILE *statm = std::fopen("/proc/self/statm", "r");
+    long pages = -1;
+    if (statm && std::fscanf(statm, "%*ld %ld", &pages) != 1)
+        pages = -1;
+    if (statm)
+        std::fclose(statm);
+    return qint64(pages) * sysconf(_SC_PAGESIZE);
+}
+
+// The count of rejected replies that the debug lines account for: one for
+// each line, and those a line says were left out before it.
+int rejectionsLogged(const QStringList &lines)
+{
+    static const QRegularExpression leftOut("\\((\\d+) more rejected replies were not logged\\)$");
+    int count = 0;
+    for (const QString &line : lines)
+        count += 1 + leftOut.match(line).captured(1).toInt();
+    return count;
 }
 
 // A module information reply with the version 09.09.09.
@@ -52,7 +79,8 @@ private slots:
     void closedLineIsLoggedOnceAndIdles();
     void randomStreamShowsLastGoodReplies_data();
     void randomStreamShowsLastGoodReplies();
-    void framesBehindRestartNoticeAreHandled();
+    void floodBehindNoticeStaysBounded();
+    void framesBehindRestartNoticeAreIgnored();
 
 private:
     void startWindow();
@@ -193,6 +221,8 @@ void TestFaults::randomStreamShowsLastGoodReplies()
     startWindow();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
     DebugLog log;
+    QElapsedTimer clock;
+    clock.start();
 
     ReplyStream stream(seed);
     for (m_segment = 1; m_segment <= 8; ++m_segment) {
@@ -207,7 +237,10 @@ void TestFaults::randomStreamShowsLastGoodReplies()
         }
         QTRY_VERIFY_WITH_TIMEOUT(m_bench->boxes.texts().size() == stream.notices.size() || !m_bench->port.isOpen(), 20000);
         QCOMPARE(m_bench->boxes.texts(), stream.notices);
-        QCOMPARE(log.lines().filter("shorter than its layout").size(), stream.shortReplies);
+        const QStringList rejections = log.lines().filter("shorter than its layout");
+        QVERIFY(rejections.size() <= clock.elapsed() / 1000 + 1);
+        QVERIFY(rejectionsLogged(rejections) <= stream.shortReplies);
+        QCOMPARE(rejections.isEmpty(), stream.shortReplies == 0);
         compareShown(stream);
         if (QTest::currentTestFailed())
             return;
@@ -246,43 +279,62 @@ void TestFaults::compareShown(const ReplyStream &stream) const
     QCOMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), usbtmc.interval);
 }
 
+// While a notice is open nothing is read from the port beyond its buffer:
+// a few seconds of unknown frames wait in the system, not in this process.
+// The module keeps at most 64 KiB queued, so the flood only goes on as fast
+// as the window takes it. After the notice, everything that waited is
+// handled, and the reply sent behind it is applied without further traffic.
+void TestFaults::floodBehindNoticeStaysBounded()
+{
+    startWindow();
+    QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString("1000"));
+    const QByteArray unknownFrame = QByteArray::fromHex("4d30ffff") + QByteArray(255, char(0xA5));
+    QIODevice *master = m_bench->line.master();
+    const qint64 before = residentBytes();
+    qint64 peak = before;
+
+    m_bench->boxes.setHook([&](QMessageBox *) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 3000) {
+            while (master->bytesToWrite() < 64 * 1024)
+                m_bench->module.sendRaw(unknownFrame.repeated(16));
+            QTest::qWait(10);
+            peak = qMax(peak, residentBytes());
+        }
+        m_bench->module.sendRaw(laterModuleInfo());
+    });
+    m_bench->module.sendRaw(QByteArray::fromHex("4d300200"));
+    QTRY_COMPARE_WITH_TIMEOUT(widget<QLabel>("lblVersion")->text(), QString("09.09.09"), 20000);
+
+    // Without the bound the process grows by hundreds of MiB here; the
+    // margin is for a sanitizer's bookkeeping.
+    const qint64 growth = peak - before;
+    QVERIFY2(growth < 8 * 1024 * 1024, qPrintable(QString("grew by %1 KiB").arg(growth / 1024)));
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+    QVERIFY(m_bench->port.isOpen());
+}
+
 // A restart notice, a module information reply and a completion reply in
-// one write. The port is closed before the notice shows; the two frames
-// behind it were already read and are handled in the same run, after the
-// window has closed.
-void TestFaults::framesBehindRestartNoticeAreHandled()
+// one write. The port is closed before the notice shows, and the window
+// closes after it; the two frames behind the notice are not handled, so no
+// box stands without a window and the labels keep what they showed.
+void TestFaults::framesBehindRestartNoticeAreIgnored()
 {
     startWindow();
     QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString("1000"));
     const QString versionBefore = widget<QLabel>("lblVersion")->text();
 
     bool portOpenAtNotice = true;
-    QString versionAtNotice;
-    bool windowVisibleAtCompletion = true;
-    QString versionAtCompletion;
-    m_bench->boxes.setHook([&](QMessageBox *) {
-        portOpenAtNotice = m_bench->port.isOpen();
-        versionAtNotice = widget<QLabel>("lblVersion")->text();
-        m_bench->boxes.setHook([&](QMessageBox *) {
-            windowVisibleAtCompletion = m_bench->window->isVisible();
-            versionAtCompletion = widget<QLabel>("lblVersion")->text();
-        });
-    });
+    m_bench->boxes.setHook([&](QMessageBox *) { portOpenAtNotice = m_bench->port.isOpen(); });
     m_bench->module.sendRaw(QByteArray::fromHex("4d30080100") + laterModuleInfo() + QByteArray::fromHex("4d300200"));
-    QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
-    QTest::qWait(100);
+    QTRY_VERIFY(!m_bench->window->isVisible());
+    QTest::qWait(200);
 
-    QCOMPARE(m_bench->boxes.texts(),
-             QStringList({ "The ZORVEL has been restarted. You also need to restart this app.",
-                           "RS232C setting sync complete!\n"
-                           "You need power-cycle the ZORVEL for the new settings to take effect." }));
+    QCOMPARE(m_bench->boxes.texts(), QStringList("The ZORVEL has been restarted. You also need to restart this app."));
     QVERIFY(!portOpenAtNotice);
-    QCOMPARE(versionAtNotice, versionBefore);
-    QVERIFY(!windowVisibleAtCompletion);
-    QCOMPARE(versionAtCompletion, QString("09.09.09"));
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), versionBefore);
     QVERIFY(!m_bench->port.isOpen());
-    QVERIFY(!m_bench->window->isVisible());
 }
 
 QTEST_MAIN(TestFaults)

@@ -1,7 +1,9 @@
 // The main window on a real serial port: the slave side of a pseudo-terminal,
-// with a simulated module on the master side.
+// with a simulated module on the master side. The test runs from a folder of
+// its own, so that each test decides whether the manual is beside it.
 
 #include "debuglog.h"
+#include "programfolder.h"
 #include "urlcatcher.h"
 #include "windowbench.h"
 
@@ -11,6 +13,7 @@
 #include <QCommandLinkButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <memory>
@@ -22,7 +25,13 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
+const QByteArray ReadBackRequests = hex("4d300100" "4d300300" "4d300500");
+
+enum class ModuleFault { None, Silent, ShortReplies };
+
 } // namespace
+
+Q_DECLARE_METATYPE(ModuleFault)
 
 class TestMainWindow : public QObject
 {
@@ -38,11 +47,16 @@ private slots:
     void showsRs232cSettings_data();
     void showsRs232cSettings();
     void rejectedRepliesChangeNothing();
+    void rejectedReplyLinesAreRateLimited();
     void faultyLineGivesSameResult_data();
     void faultyLineGivesSameResult();
     void writesRs232cSettingsAndRefreshes();
     void sendsTypedNumbers_data();
     void sendsTypedNumbers();
+    void refusedWriteSendsNothing_data();
+    void refusedWriteSendsNothing();
+    void queryFieldTakesPrintableAscii();
+    void longTextsCanBeReadWhole();
     void writesUsbtmcSettingsAndResets();
     void declinedQuestionSendsNothing_data();
     void declinedQuestionSendsNothing();
@@ -52,6 +66,7 @@ private slots:
     void restartNoticeClosesPortThenWindow();
     void lostLineIsReportedOnce();
     void lineLostDuringQuestionSendsNothing();
+    void helpOpensManualBesideProgram_data();
     void helpOpensManualBesideProgram();
 
 private:
@@ -228,12 +243,35 @@ void TestMainWindow::rejectedRepliesChangeNothing()
     DebugLog log;
     m_bench->module.setShortReplies(true);
     startWindow();
-    QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 3);
+    QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 1);
+    QTest::qWait(200);
 
     QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("1"));
     QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
     QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), QString());
     QCOMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString());
+}
+
+// A burst of bad replies leaves one line; the next line, a second later,
+// counts the rest.
+void TestMainWindow::rejectedReplyLinesAreRateLimited()
+{
+    startWindow();
+    waitForReadBack();
+    DebugLog log;
+
+    m_bench->module.sendRaw(hex("4d30050100").repeated(200));
+    QTRY_COMPARE(m_bench->port.bytesAvailable(), qint64(0));
+    QTest::qWait(100);
+    QCOMPARE(log.lines().size(), 1);
+    QVERIFY2(log.lines().at(0).startsWith("Ignored a USBTMC settings reply shorter than its layout: 4d 30 05 01 00"),
+             qPrintable(log.lines().at(0)));
+
+    QTest::qWait(1000);
+    m_bench->module.sendRaw(hex("4d30010100"));
+    QTRY_COMPARE(log.lines().size(), 2);
+    QVERIFY2(log.lines().at(1).endsWith("(199 more rejected replies were not logged)"), qPrintable(log.lines().at(1)));
+    QVERIFY(m_bench->boxes.texts().isEmpty());
 }
 
 void TestMainWindow::faultyLineGivesSameResult_data()
@@ -323,10 +361,10 @@ void TestMainWindow::sendsTypedNumbers_data()
     QTest::addColumn<QByteArray>("termByte");
     QTest::addColumn<QByteArray>("intervalBytes");
 
-    QTest::newRow("0x0d, empty") << "0x0d" << "" << hex("0d") << hex("00000000");
+    QTest::newRow("0x0d, 0") << "0x0d" << "0" << hex("0d") << hex("00000000");
     QTest::newRow("1B, 250") << "1B" << "250" << hex("1b") << hex("fa000000");
-    QTest::newRow("zz, 12ab") << "zz" << "12ab" << hex("00") << hex("00000000");
-    QTest::newRow("0x1FF keeps its low byte, -1") << "0x1FF" << "-1" << hex("ff") << hex("ffffffff");
+    QTest::newRow("0xff, largest interval") << "0xff" << "2147483647" << hex("ff") << hex("ffffff7f");
+    QTest::newRow("0X00, leading zeros") << "0X00" << "007" << hex("00") << hex("07000000");
 }
 
 void TestMainWindow::sendsTypedNumbers()
@@ -351,6 +389,117 @@ void TestMainWindow::sendsTypedNumbers()
     QCOMPARE(requests.size(), 5);
     QTEST(requests.at(3).mid(10, 1), "termByte");
     QTEST(requests.at(4).mid(5, 4), "intervalBytes");
+}
+
+void TestMainWindow::refusedWriteSendsNothing_data()
+{
+    QTest::addColumn<ModuleFault>("fault");
+    QTest::addColumn<QByteArray>("moduleQuery");
+    QTest::addColumn<QString>("actionName");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("warning");
+
+    const QString rs232c = "action_Rs232cSync_To";
+    const QString usbtmc = "action_UsbtmcSync_To";
+    const QString termchar = "txtTermcharCode";
+    const QString interval = "txtAutoSpollIntv";
+    const QString notRead = "have not been read from the ZORVEL yet.\nUse Device → Refresh first.";
+    const QString badTermchar = "Termchar Code must be a hexadecimal number from 0x00 to 0xFF, for example 0x0A.";
+    const QString badInterval = "Auto Serial Polling Interval [ms] must be a whole number from 0 to 2147483647, "
+                                "for example 1000.";
+    const QString badQuery = "IDN Query must be at most 15 plain ASCII characters, for example *IDN?";
+    const QByteArray ascii = "ID?";
+    const auto none = ModuleFault::None;
+
+    QTest::newRow("silent module, RS232C") << ModuleFault::Silent << ascii << rs232c << "" << "" << notRead;
+    QTest::newRow("silent module, USBTMC") << ModuleFault::Silent << ascii << usbtmc << "" << "" << notRead;
+    QTest::newRow("short replies, RS232C") << ModuleFault::ShortReplies << ascii << rs232c << "" << "" << notRead;
+    QTest::newRow("short replies, USBTMC") << ModuleFault::ShortReplies << ascii << usbtmc << "" << "" << notRead;
+    QTest::newRow("termchar zz") << none << ascii << rs232c << termchar << "zz" << badTermchar;
+    QTest::newRow("termchar empty") << none << ascii << rs232c << termchar << "" << badTermchar;
+    QTest::newRow("termchar 0x1FF") << none << ascii << rs232c << termchar << "0x1FF" << badTermchar;
+    QTest::newRow("termchar G") << none << ascii << rs232c << termchar << "G" << badTermchar;
+    QTest::newRow("termchar 0x") << none << ascii << rs232c << termchar << "0x" << badTermchar;
+    QTest::newRow("interval empty") << none << ascii << usbtmc << interval << "" << badInterval;
+    QTest::newRow("interval abc") << none << ascii << usbtmc << interval << "abc" << badInterval;
+    QTest::newRow("interval -5") << none << ascii << usbtmc << interval << "-5" << badInterval;
+    QTest::newRow("interval 2147483648") << none << ascii << usbtmc << interval << "2147483648" << badInterval;
+    QTest::newRow("interval 1,000") << none << ascii << usbtmc << interval << "1,000" << badInterval;
+    QTest::newRow("query é from the module") << none << QByteArray("\xC3\xA9") << rs232c << "" << "" << badQuery;
+    QTest::newRow("query € from the module") << none << QByteArray("*ID\xE2\x82\xAC") << rs232c << "" << "" << badQuery;
+    QTest::newRow("query with a tab from the module") << none << QByteArray("*ID\t?") << rs232c << "" << "" << badQuery;
+}
+
+// The write would reach the module before the requests of the following
+// refresh, so seeing only two read-backs proves nothing was sent.
+void TestMainWindow::refusedWriteSendsNothing()
+{
+    QFETCH(ModuleFault, fault);
+    QFETCH(QByteArray, moduleQuery);
+    QFETCH(QString, actionName);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, warning);
+
+    ModuleState state = m_bench->module.state();
+    state.block4882 = 0;
+    state.idnQuery = moduleQuery;
+    m_bench->module.setState(state);
+    m_bench->module.setSilent(fault == ModuleFault::Silent);
+    m_bench->module.setShortReplies(fault == ModuleFault::ShortReplies);
+    startWindow();
+    QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
+    if (fault == ModuleFault::None)
+        waitForReadBack();
+    else
+        QTest::qWait(100);
+    if (!field.isEmpty())
+        widget<QLineEdit>(qPrintable(field))->setText(typed);
+
+    action(qPrintable(actionName))->trigger();
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+    QVERIFY2(m_bench->boxes.texts().at(0).endsWith(warning), qPrintable(m_bench->boxes.texts().at(0)));
+    QCOMPARE(m_bench->boxes.icons().at(0), QMessageBox::Warning);
+    QCOMPARE(m_bench->boxes.titles().at(0), QString("ZORVEL"));
+
+    action("action_Refresh")->trigger();
+    QTRY_COMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
+    QCOMPARE(m_bench->module.state(), state);
+}
+
+void TestMainWindow::queryFieldTakesPrintableAscii()
+{
+    startWindow();
+    m_bench->window->show();
+    auto *query = widget<QLineEdit>("txtIdnQuery");
+    for (const QChar c : QString("*id é€~?0123456789ABCDEF")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c);
+        QApplication::sendEvent(query, &press);
+    }
+    QCOMPARE(query->text(), QString("*id ~?012345678"));
+}
+
+// The tips show the texts as the module sent them, markup included.
+void TestMainWindow::longTextsCanBeReadWhole()
+{
+    ModuleState state = m_bench->module.state();
+    state.version = "<i>9.8.7</i>";
+    state.idnText = QByteArray("<b>LONG MAKER</b>  NAME,MODEL WITH A VERY LONG NAME,").repeated(3).left(127);
+    m_bench->module.setState(state);
+    startWindow();
+    waitForReadBack();
+
+    for (const char *name : { "lblIdnString", "lblVersion" }) {
+        const auto *label = widget<QLabel>(name);
+        QTextDocument tip;
+        tip.setHtml(label->toolTip());
+        QCOMPARE(tip.toPlainText(), label->text());
+        QVERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+        QVERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    }
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
 }
 
 void TestMainWindow::writesUsbtmcSettingsAndResets()
@@ -399,7 +548,7 @@ void TestMainWindow::declinedQuestionSendsNothing()
     QCOMPARE(m_bench->boxes.texts().size(), 1);
 
     refreshAndWait();
-    QCOMPARE(m_bench->module.received(), hex("4d300100" "4d300300" "4d300500").repeated(2));
+    QCOMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
     QCOMPARE(m_bench->module.state(), SimulatedModule::factoryDefaults());
 }
 
@@ -522,6 +671,11 @@ void TestMainWindow::lostLineIsReportedOnce()
     QVERIFY(!action("action_Refresh")->isEnabled());
     QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
     QVERIFY(m_bench->boxes.texts().isEmpty());
+
+    // An error signalled after the port was closed is logged as well.
+    m_bench->port.close();
+    QCOMPARE(log.lines().filter("SerialPortError = ").size(), 2);
+    QCOMPARE(log.lines().last(), QString("SerialPortError = %1").arg(int(QSerialPort::NotOpenError)));
 }
 
 void TestMainWindow::lineLostDuringQuestionSendsNothing()
@@ -543,16 +697,36 @@ void TestMainWindow::lineLostDuringQuestionSendsNothing()
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
+void TestMainWindow::helpOpensManualBesideProgram_data()
+{
+    QTest::addColumn<bool>("manualThere");
+
+    QTest::newRow("manual beside the program") << true;
+    QTest::newRow("manual missing") << false;
+}
+
 void TestMainWindow::helpOpensManualBesideProgram()
 {
+    QFETCH(bool, manualThere);
+    const QString manual = "help/manual.html";
+    removeBesideProgram(manual);
+    if (manualThere)
+        QVERIFY(placeBesideProgram(manual));
     startWindow();
     UrlCatcher catcher;
     action("action_Help_Contents")->trigger();
 
-    QCOMPARE(catcher.urls.size(), 1);
-    QCOMPARE(catcher.urls.at(0), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
-    QVERIFY2(QFileInfo::exists(catcher.urls.at(0).toLocalFile()), qPrintable(catcher.urls.at(0).toLocalFile()));
-    QVERIFY(m_bench->boxes.texts().isEmpty());
+    const QString path = besideProgram(manual);
+    if (manualThere) {
+        QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(path) }));
+        QVERIFY(m_bench->boxes.texts().isEmpty());
+    } else {
+        QVERIFY(catcher.urls.isEmpty());
+        QCOMPARE(m_bench->boxes.texts(),
+                 QStringList(path + " could not be opend\n"
+                                    "Reinstall the program if the file is missing, or open it with your web browser."));
+        QCOMPARE(m_bench->boxes.icons(), QList<QMessageBox::Icon>({ QMessageBox::Warning }));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

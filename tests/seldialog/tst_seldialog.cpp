@@ -1,5 +1,9 @@
+// The selection dialog. It runs from a folder of its own, so that each test
+// decides whether the manual and the driver launcher are beside the program.
+
 #include "debuglog.h"
 #include "modalanswerer.h"
+#include "programfolder.h"
 #include "seldialog.h"
 #include "serviceport.h"
 #include "urlcatcher.h"
@@ -9,10 +13,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 namespace {
+
+const QString Manual = "help/manual.html";
+const QString Launcher = "usbdrv/Tarnwick.exe";
 
 bool machineHasServicePort()
 {
@@ -28,36 +36,32 @@ class TestSelDialog : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void filtersOnDescription_data();
     void filtersOnDescription();
     void logsEveryPort();
     void offersDriverWithoutPort_data();
     void offersDriverWithoutPort();
+    void helpLeavesDialogOpen_data();
     void helpLeavesDialogOpen();
-    void driverButtonHandsOverLauncherAndCloses();
+    void driverButtonLooksBesideProgram_data();
+    void driverButtonLooksBesideProgram();
     void driverButtonExplainsLinuxAndStaysOpen();
 
 private:
     template<typename T> T *child(const SelDialog &dialog, const char *name) const;
-    void clickWhileRunning(SelDialog &dialog, const QStringList &buttons);
 };
+
+void TestSelDialog::init()
+{
+    removeBesideProgram(Manual);
+    removeBesideProgram(Launcher);
+}
 
 template<typename T>
 T *TestSelDialog::child(const SelDialog &dialog, const char *name) const
 {
     return dialog.findChild<T *>(name);
-}
-
-// Presses the named buttons in turn once the dialog runs modally, then
-// gives exec() a few seconds before failing instead of hanging.
-void TestSelDialog::clickWhileRunning(SelDialog &dialog, const QStringList &buttons)
-{
-    QTimer::singleShot(0, &dialog, [&dialog, buttons] {
-        for (const QString &name : buttons)
-            dialog.findChild<QPushButton *>(name)->click();
-    });
-    QTimer::singleShot(5000, &dialog, [&dialog] { dialog.done(-1); });
-    QVERIFY(dialog.exec() != -1);
 }
 
 void TestSelDialog::filtersOnDescription_data()
@@ -148,9 +152,22 @@ void TestSelDialog::offersDriverWithoutPort()
     QVERIFY(catcher.urls.isEmpty());
 }
 
+void TestSelDialog::helpLeavesDialogOpen_data()
+{
+    QTest::addColumn<bool>("manualThere");
+
+    QTest::newRow("manual beside the program") << true;
+    QTest::newRow("manual missing") << false;
+}
+
 void TestSelDialog::helpLeavesDialogOpen()
 {
+    QFETCH(bool, manualThere);
+    if (manualThere)
+        QVERIFY(placeBesideProgram(Manual));
+
     UrlCatcher catcher;
+    ModalAnswerer boxes;
     SelDialog dialog(nullptr);
     bool openAfterHelp = false;
     QTimer::singleShot(0, &dialog, [&] {
@@ -163,24 +180,75 @@ void TestSelDialog::helpLeavesDialogOpen()
     dialog.exec();
 
     QVERIFY(openAfterHelp);
-    QCOMPARE(catcher.urls.size(), 2);
-    const QUrl manual = catcher.urls.at(0);
-    QCOMPARE(manual, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/manual.html"));
-    QVERIFY2(QFileInfo::exists(manual.toLocalFile()), qPrintable(manual.toLocalFile()));
+    const QString manual = besideProgram(Manual);
+    if (manualThere) {
+        QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(manual), QUrl::fromLocalFile(manual) }));
+        QVERIFY(boxes.texts().isEmpty());
+    } else {
+        QVERIFY(catcher.urls.isEmpty());
+        const QString warning = manual + " could not be opend\n"
+                                         "Reinstall the program if the file is missing, or open it with your web browser.";
+        QCOMPARE(boxes.texts(), QStringList({ warning, warning }));
+        QCOMPARE(boxes.titles(), QStringList({ "ZORVEL", "ZORVEL" }));
+        QCOMPARE(boxes.icons().at(0), QMessageBox::Warning);
+    }
 }
 
-void TestSelDialog::driverButtonHandsOverLauncherAndCloses()
+void TestSelDialog::driverButtonLooksBesideProgram_data()
+{
+    QTest::addColumn<bool>("launcherThere");
+    QTest::addColumn<bool>("inWorkingFolder");
+
+    QTest::newRow("beside the program") << true << false;
+    QTest::newRow("only in the working folder") << false << true;
+    QTest::newRow("nowhere") << false << false;
+}
+
+// Found beside the program, the launcher goes to the desktop and the dialog
+// closes; otherwise a warning names the missing file and the dialog stays.
+void TestSelDialog::driverButtonLooksBesideProgram()
 {
 #ifdef Q_OS_LINUX
     QSKIP("On Linux the driver button explains instead (driverButtonExplainsLinuxAndStaysOpen)");
 #endif
-    UrlCatcher catcher;
-    SelDialog dialog(nullptr);
-    clickWhileRunning(dialog, { "cmdDriverWizard" });
+    QFETCH(bool, launcherThere);
+    QFETCH(bool, inWorkingFolder);
+    if (launcherThere)
+        QVERIFY(placeBesideProgram(Launcher));
+    QTemporaryDir workingFolder;
+    if (inWorkingFolder) {
+        QVERIFY(QDir(workingFolder.path()).mkpath("usbdrv"));
+        QFile decoy(workingFolder.filePath(Launcher));
+        QVERIFY(decoy.open(QIODevice::WriteOnly));
+    }
+    const QString previousFolder = QDir::currentPath();
+    QDir::setCurrent(workingFolder.path());
 
-    QVERIFY(!dialog.isVisible());
+    UrlCatcher catcher;
+    ModalAnswerer boxes;
+    SelDialog dialog(nullptr);
+    bool openAfterClick = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        child<QPushButton>(dialog, "cmdDriverWizard")->click();
+        openAfterClick = dialog.isVisible();
+        dialog.close();
+    });
+    dialog.exec();
+    QDir::setCurrent(previousFolder);
+
+    const QString launcher = besideProgram(Launcher);
     QVERIFY(dialog.selectedPort.portName().isEmpty());
-    QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(QDir::currentPath() + "/usbdrv/Tarnwick.exe") }));
+    if (launcherThere) {
+        QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(launcher) }));
+        QVERIFY(!openAfterClick);
+        QVERIFY(boxes.texts().isEmpty());
+    } else {
+        QVERIFY(catcher.urls.isEmpty());
+        QVERIFY(openAfterClick);
+        QCOMPARE(boxes.texts(),
+                 QStringList(launcher + " could not be started.\nReinstall the program, then try again."));
+        QCOMPARE(boxes.titles(), QStringList("ZORVEL"));
+    }
 }
 
 // One information box, pressed twice; the dialog stays open for Help and

@@ -58,8 +58,9 @@ click() {
 
 run_case() {
     local name=$1
+    local program=${2:-$maritor}
     rm -f "$work/opened"
-    (cd "$work/cwd" && exec "$maritor") > "$work/output" 2>&1 &
+    (cd "$work/cwd" && exec "$program") > "$work/output" 2>&1 &
     local pid=$!
 
     local dialog
