@@ -38,7 +38,7 @@ qint64 residentBytes()
 {
     std::FILE *statm = std::fopen("/proc/self/statm", "r");
     long pages = -1;
-    if (statm && std::fscanf(statm, "%*ld %ld", &pages) != 1)
+    if (statm && std::fscanf(statm, "%*s %ld", &pages) != 1)
         pages = -1;
     if (statm)
         std::fclose(statm);
