@@ -3,8 +3,8 @@
 # 125 % and 150 % (LogPixels 96, 120, 144), its main window on COM5, a
 # pseudo-terminal served by the simulated module. Each run must find no
 # text cut and no widget outside its window, and its three read requests
-# must reach the module byte for byte (Wine never delivers the replies to
-# the window).
+# must reach the module byte for byte (the window's replies are not relied
+# on under Wine).
 # The screenshots of each run are kept in SCREENSHOTS/100, /125 and /150.
 # zorvel.exe then reads the module on the same port.
 #   (under xvfb-run) tst_windowscheck.sh WINE64 WINESERVER CMAKE WINDOWS_BUILD SIMULATOR SCREENSHOTS
