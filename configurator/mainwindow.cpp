@@ -2,16 +2,14 @@
 #include "ui_mainwindow.h"
 
 #include "aboutdialog.h"
+#include "desktopfile.h"
 #include "settingsfields.h"
 
 #include <QDebug>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QKeySequence>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QTextDocument>
-#include <QUrl>
 
 namespace {
 
@@ -21,11 +19,6 @@ namespace {
 constexpr qint64 ReadBufferSize = 32 * 1024;
 
 constexpr qint64 RejectionLogInterval = 1000;
-
-bool openFile(const QString &path)
-{
-    return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
 
 // The whole of a text that may be too long for its label, as a tip. Tips
 // take rich text, so the module's text is escaped to show as it came.
@@ -114,13 +107,7 @@ void MainWindow::OnMenuHelpAbout()
 
 void MainWindow::OnMenuHelpContents()
 {
-    const QString path = QCoreApplication::applicationDirPath() + "/help/manual.html";
-    if (!openFile(path))
-        QMessageBox::warning(nullptr, tr("ZORVEL"),
-                             path + tr(" could not be opend")
-                                 + tr("\nReinstall the program if the file is missing, "
-                                      "or open it with your web browser."),
-                             QMessageBox::Ok);
+    openManual();
 }
 
 void MainWindow::OnMenuDeviceFactoryDefault()

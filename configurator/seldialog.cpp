@@ -1,31 +1,17 @@
 #include "seldialog.h"
 #include "ui_seldialog.h"
 
+#include "desktopfile.h"
 #include "serviceport.h"
 
 #include <QDebug>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QUrl>
 
 namespace {
 
 QByteArray identifier(bool present, quint16 value)
 {
     return present ? QByteArray::number(value, 16) : QByteArray();
-}
-
-// The file is handed to the desktop only when it is there, so that a missing
-// one is reported instead of whatever the desktop makes of it.
-bool openFile(const QString &path)
-{
-    return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-void warn(const QString &text)
-{
-    QMessageBox::warning(nullptr, QCoreApplication::translate("SelDialog", "ZORVEL"), text, QMessageBox::Ok);
 }
 
 void logPort(const QSerialPortInfo &info)
@@ -91,8 +77,10 @@ void SelDialog::on_cmdDriverWizard_clicked()
     return;
 #endif
     const QString launcher = QCoreApplication::applicationDirPath() + "/usbdrv/Tarnwick.exe";
-    if (!openFile(launcher)) {
-        warn(launcher + tr(" could not be started.\nReinstall the program, then try again."));
+    if (!openExistingFile(launcher)) {
+        QMessageBox::warning(nullptr, tr("ZORVEL"),
+                             launcher + tr(" could not be started.\nReinstall the program, then try again."),
+                             QMessageBox::Ok);
         return;
     }
     close();
@@ -100,10 +88,7 @@ void SelDialog::on_cmdDriverWizard_clicked()
 
 void SelDialog::on_cmdHelp_clicked()
 {
-    const QString manual = QCoreApplication::applicationDirPath() + "/help/manual.html";
-    if (!openFile(manual))
-        warn(manual + tr(" could not be opend")
-             + tr("\nReinstall the program if the file is missing, or open it with your web browser."));
+    openManual();
 }
 
 // Linux needs no driver for the service port: the dialog stays open, so

@@ -139,16 +139,11 @@ int ModuleCommands::exportDocument(const QString &port)
 int ModuleCommands::diff(const SettingsDocument &document, const QStringList &ports)
 {
     return forEachPort(ports, [&](const QString &port, ServiceSession &session) {
-        const auto module = readSettings(session);
-        if (!module)
-            return sessionFailed(port, session);
-        QStringList errors;
-        const auto merged = document.mergedOver(*module, &errors);
-        for (const QString &error : errors)
-            printError(port, error);
-        if (!merged)
-            return int(ExitUsage);
-        const QStringList lines = SettingsDocument::differences(SettingsDocument::interlocked(*module), *merged);
+        int failure = ExitSuccess;
+        const auto settings = mergeOverModule(port, session, document, &failure);
+        if (!settings)
+            return failure;
+        const QStringList lines = SettingsDocument::differences(settings->current, settings->merged);
         for (const QString &line : lines)
             print(port, line);
         return int(lines.isEmpty() ? ExitSuccess : ExitDifferent);
@@ -221,22 +216,39 @@ std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &sessi
     return ModuleSettings { *rs232c, *usbtmc };
 }
 
-int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document)
+// The module's settings as the window shows them, and the document merged
+// over them; nothing, with the exit code in failure, when the module cannot
+// be read or the merged settings are refused.
+std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
+    const QString &port, ServiceSession &session, const SettingsDocument &document, int *failure)
 {
     const auto module = readSettings(session);
-    if (!module)
-        return sessionFailed(port, session);
+    if (!module) {
+        *failure = sessionFailed(port, session);
+        return std::nullopt;
+    }
     QStringList errors;
     const auto merged = document.mergedOver(*module, &errors);
     for (const QString &error : errors)
         printError(port, error);
-    if (!merged)
-        return ExitUsage;
+    if (!merged) {
+        *failure = ExitUsage;
+        return std::nullopt;
+    }
+    return MergedSettings { SettingsDocument::interlocked(*module), *merged };
+}
 
-    const ModuleSettings current = SettingsDocument::interlocked(*module);
+int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document)
+{
+    int failure = ExitSuccess;
+    const auto settings = mergeOverModule(port, session, document, &failure);
+    if (!settings)
+        return failure;
+    const ModuleSettings &current = settings->current;
+    const ModuleSettings &merged = settings->merged;
     QStringList groups;
     for (const char *group : Groups) {
-        if (!SettingsDocument::differences(current, *merged, group).isEmpty())
+        if (!SettingsDocument::differences(current, merged, group).isEmpty())
             groups << group;
     }
     if (groups.isEmpty()) {
@@ -244,7 +256,7 @@ int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const
         return ExitSuccess;
     }
     if (m_options.dryRun) {
-        for (const QString &line : SettingsDocument::differences(current, *merged))
+        for (const QString &line : SettingsDocument::differences(current, merged))
             print(port, line);
         print(port, tr("dry run: would write %1; nothing written").arg(groups.join(tr(" and "))));
         return ExitSuccess;
@@ -253,10 +265,10 @@ int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const
         if (!m_options.yes && !m_console.confirm(writeQuestion(group, port)))
             return ExitUsage;
     }
-    const int written = write(port, session, *merged, groups);
+    const int written = write(port, session, merged, groups);
     if (written != ExitSuccess || !m_options.verify)
         return written;
-    return verify(port, session, *merged, groups);
+    return verify(port, session, merged, groups);
 }
 
 int ModuleCommands::write(const QString &port, ServiceSession &session, const ModuleSettings &settings,

@@ -40,12 +40,18 @@ public:
 
 private:
     using PortAction = std::function<int(const QString &port, ServiceSession &session)>;
+    struct MergedSettings {
+        ModuleSettings current;
+        ModuleSettings merged;
+    };
 
     int forEachPort(const QStringList &ports, const PortAction &action);
     int onPort(const QString &port, const PortAction &action);
     int sessionFailed(const QString &port, const ServiceSession &session);
     std::optional<QList<SettingsDocument::Entry>> readEntries(const QString &port, ServiceSession &session);
     std::optional<ModuleSettings> readSettings(ServiceSession &session);
+    std::optional<MergedSettings> mergeOverModule(const QString &port, ServiceSession &session,
+                                                  const SettingsDocument &document, int *failure);
     int applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document);
     int write(const QString &port, ServiceSession &session, const ModuleSettings &settings, const QStringList &groups);
     int verify(const QString &port, ServiceSession &session, const ModuleSettings &written, const QStringList &groups);
