@@ -247,10 +247,9 @@ void TestZorvelCommands::document_data()
     QTest::addColumn<int>("errors");
     QTest::addColumn<QList<QByteArray>>("frames");
 
-    QTest::newRow("values the module holds") << QByteArray(R"({"rs232c": {"bitrate": 9600}, "usbtmc": {}})") << 0
-                                             << QString() << 0 << QList<QByteArray>();
-    QTest::newRow("module group ignored") << QByteArray(R"({"module": {"version": "00.00.00"}})") << 0 << QString()
-                                          << 0 << QList<QByteArray>();
+    QTest::newRow("values the module holds, module group ignored")
+        << QByteArray(R"({"module": {"version": "0"}, "rs232c": {"bitrate": 9600}, "usbtmc": {}})") << 0 << QString()
+        << 0 << QList<QByteArray>();
     QTest::newRow("usbtmc only") << QByteArray(R"({"usbtmc": {"autoSerialPoll": true}})") << 1
                                  << "usbtmc.autoSerialPoll: false -> true\n" << 0 << QList<QByteArray> { PollingOn };
     QTest::newRow("rs232c only") << QByteArray(R"({"rs232c": {"bitrate": 115200, "flowControl": "HARDWARE"}})") << 1
@@ -304,7 +303,8 @@ void TestZorvelCommands::setWithInterlocks_data()
         << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0d 00 49 44 3f 00 00 00 00 00 00 00 00 00 00 00 00 00 00" };
     QTest::newRow("pelta off keeps block transfer") << true << QStringList { "pelta=false" }
         << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
-    QTest::newRow("terminator against block transfer") << false << QStringList { "termchar=0x0D" } << QList<QByteArray>();
+    QTest::newRow("terminator against block transfer")
+        << false << QStringList { "termchar=0x0D" } << QList<QByteArray>();
     QTest::newRow("block transfer off against the module's pelta")
         << true << QStringList { "block4882=false" } << QList<QByteArray>();
     QTest::newRow("unknown key") << false << QStringList { "parity=NONE" } << QList<QByteArray>();
@@ -342,7 +342,8 @@ void TestZorvelCommands::confirmation_data()
     QTest::newRow("second answered no") << both << QByteArray("y\nn\n") << rs232c + usbtmc << 2 << none;
     QTest::newRow("empty answer is no") << both << QByteArray("\n") << rs232c << 2 << none;
     QTest::newRow("end of input is no") << both << QByteArray() << rs232c << 2 << none;
-    QTest::newRow("dry run asks nothing") << both + QStringList { "--dry-run" } << QByteArray() << QString() << 0 << none;
+    QTest::newRow("dry run asks nothing")
+        << both + QStringList { "--dry-run" } << QByteArray() << QString() << 0 << none;
     QTest::newRow("reset") << QStringList { "reset" } << QByteArray("Y\n")
         << "Reset the ZORVEL on %1 to factory defaults? [y/N] " << 0 << QList<QByteArray> { "4d 30 09 00" };
 }
@@ -445,36 +446,33 @@ void TestZorvelCommands::portSelection()
     }
 }
 
+// A silent module is asked once and given up after the timeout; the other
+// is served all the same, and the exit status is the worst.
 void TestZorvelCommands::allWithOneSilent()
 {
     addLine();
-    addLine();
     m_systemPorts = servicePorts();
-    module(1).setSilent(true);
+    module(0).setSilent(true);
 
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(run({ "set", "autoSerialPoll=true", "--all", "--yes", "--timeout", "200" }), 3);
     QVERIFY(clock.elapsed() >= 200);
-    QCOMPARE(m_output, QString("%1: Power-cycle the ZORVEL for the new settings to take effect.\n"
-                               "%2: Power-cycle the ZORVEL for the new settings to take effect.\n")
-                           .arg(path(0), path(2)));
-    QCOMPARE(m_errors, QString("zorvel: %1: no reply within 200 ms\n").arg(path(1)));
-    QCOMPARE(writes(0), QList<QByteArray> { PollingOn });
-    QCOMPARE(module(1).requests().size(), 1);
-    QCOMPARE(writes(2), writes(0));
+    QCOMPARE(m_errors, QString("zorvel: %1: no reply within 200 ms\n").arg(path(0)));
+    QCOMPARE(module(0).requests().size(), 1);
+    QCOMPARE(m_output, path(1) + ": " + PowerCycle);
+    QCOMPARE(writes(1), QList<QByteArray> { PollingOn });
 
-    QCOMPARE(run({ "diff", writeDocument(R"({"usbtmc": {"autoSerialPoll": false}})"), "--all", "--timeout", "200" }),
-             3);
-    QCOMPARE(m_output, QString("%1: usbtmc.autoSerialPoll: true -> false\n%2: usbtmc.autoSerialPoll: true -> false\n")
-                           .arg(path(0), path(2)));
+    const QString file = writeDocument(R"({"usbtmc": {"autoSerialPoll": false}})");
+    QCOMPARE(run({ "diff", file, "--all", "--timeout", "200" }), 3);
+    QCOMPARE(m_output, path(1) + ": usbtmc.autoSerialPoll: true -> false\n");
 
-    module(1).setSilent(false);
+    module(0).setSilent(false);
     QCOMPARE(run({ "show", "--json", "--all" }), 0);
-    const QJsonDocument documents = QJsonDocument::fromJson(m_output.toUtf8());
-    QCOMPARE(documents.array().size(), 3);
-    QCOMPARE(documents.array().at(1)["module"]["port"].toString(), path(1));
-    QCOMPARE(documents.array().at(2)["usbtmc"]["autoSerialPoll"].toBool(), true);
+    const QJsonArray documents = QJsonDocument::fromJson(m_output.toUtf8()).array();
+    QCOMPARE(documents.size(), 2);
+    QCOMPARE(documents.at(0)["module"]["port"].toString(), path(0));
+    QCOMPARE(documents.at(1)["usbtmc"]["autoSerialPoll"].toBool(), true);
 }
 
 QTEST_GUILESS_MAIN(TestZorvelCommands)

@@ -39,8 +39,6 @@ void TestZorvelProgram::run_data()
     QTest::newRow("help apply") << QStringList { "help", "apply" } << 0 << "Usage: " + applyUsage + "\n" << QString();
     QTest::newRow("apply --help") << QStringList { "apply", "--help" } << 0 << "Usage: " + applyUsage + "\n"
                                   << QString();
-    QTest::newRow("set -h") << QStringList { "set", "-h" } << 0
-                            << "Usage: zorvel set KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes]\n" << QString();
     QTest::newRow("no command") << QStringList() << 2 << QString()
                                 << "zorvel: no command given\nzorvel: see zorvel --help\n";
     QTest::newRow("unknown command") << QStringList { "write" } << 2 << QString()
