@@ -255,10 +255,6 @@ void TestZorvelCommands::document_data()
     QTest::newRow("rs232c only") << QByteArray(R"({"rs232c": {"bitrate": 115200, "flowControl": "HARDWARE"}})") << 1
         << "rs232c.bitrate: 9600 -> 115200\nrs232c.flowControl: \"NONE\" -> \"HARDWARE\"\n" << 0
         << QList<QByteArray> { "4d 30 02 19 00 c2 01 00 01 02 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
-    QTest::newRow("both") << QByteArray(R"({"rs232c": {"stopbits": 2}, "usbtmc": {"autoSerialPollInterval": 5}})")
-        << 1 << "rs232c.stopbits: 1 -> 2\nusbtmc.autoSerialPollInterval: 1000 -> 5\n" << 0
-        << QList<QByteArray> { "4d 30 02 19 80 25 00 00 02 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00",
-                               "4d 30 04 05 00 05 00 00 00" };
     QTest::newRow("pelta, its interlocks met") << QByteArray(R"({"rs232c": {"pelta": true}})") << 1
         << "rs232c.pelta: false -> true\n" << 0
         << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 01" };
