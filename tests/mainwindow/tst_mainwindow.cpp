@@ -158,7 +158,7 @@ void TestMainWindow::showsModuleInfo()
     state.hostIsUsb = hostIsUsb;
     state.customMode = customMode;
     state.gpibAddress = gpibAddress;
-    state.idnText = "<b>MAKER</b>,MODEL 7,SN 1,2.0";
+    state.idnText = QByteArray("<b>MAKER</b>,MODEL 7,SN 1,2.0") + QByteArray(",  LONG OPTION LIST").repeated(5);
     m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
@@ -169,7 +169,7 @@ void TestMainWindow::showsModuleInfo()
     QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
     QCOMPARE(widget<QLabel>("lblIdnString")->textFormat(), Qt::PlainText);
 
-    // Tips show the texts whole, as the module sent them, and they can be selected.
+    // The tips show the long texts whole, as sent; the texts can be selected.
     for (const char *name : { "lblIdnString", "lblVersion" }) {
         const auto *label = widget<QLabel>(name);
         QTextDocument tip;
