@@ -50,6 +50,7 @@ private slots:
 
 private:
     template<typename T> T *child(const SelDialog &dialog, const char *name) const;
+    bool openAfterPresses(SelDialog &dialog, const char *button, int presses);
 };
 
 void TestSelDialog::init()
@@ -62,6 +63,21 @@ template<typename T>
 T *TestSelDialog::child(const SelDialog &dialog, const char *name) const
 {
     return dialog.findChild<T *>(name);
+}
+
+// Presses the button while the dialog runs modally, then tells whether the
+// dialog was still open, and closes it.
+bool TestSelDialog::openAfterPresses(SelDialog &dialog, const char *button, int presses)
+{
+    bool open = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        for (int i = 0; i < presses; ++i)
+            child<QPushButton>(dialog, button)->click();
+        open = dialog.isVisible();
+        dialog.close();
+    });
+    dialog.exec();
+    return open;
 }
 
 void TestSelDialog::filtersOnDescription_data()
@@ -165,21 +181,11 @@ void TestSelDialog::helpLeavesDialogOpen()
     QFETCH(bool, manualThere);
     if (manualThere)
         QVERIFY(placeBesideProgram(Manual));
-
     UrlCatcher catcher;
     ModalAnswerer boxes;
     SelDialog dialog(nullptr);
-    bool openAfterHelp = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        auto *help = child<QPushButton>(dialog, "cmdHelp");
-        help->click();
-        help->click();
-        openAfterHelp = dialog.isVisible();
-        child<QPushButton>(dialog, "cmdQuit")->click();
-    });
-    dialog.exec();
+    QVERIFY(openAfterPresses(dialog, "cmdHelp", 2));
 
-    QVERIFY(openAfterHelp);
     const QString manual = besideProgram(Manual);
     if (manualThere) {
         QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(manual), QUrl::fromLocalFile(manual) }));
@@ -194,61 +200,44 @@ void TestSelDialog::helpLeavesDialogOpen()
     }
 }
 
+// Found beside the program, the launcher goes to the desktop and the dialog
+// closes; otherwise a warning names the missing file and the dialog stays.
+// A launcher in the working folder is not used.
 void TestSelDialog::driverButtonLooksBesideProgram_data()
 {
     QTest::addColumn<bool>("launcherThere");
-    QTest::addColumn<bool>("inWorkingFolder");
 
-    QTest::newRow("beside the program") << true << false;
-    QTest::newRow("only in the working folder") << false << true;
-    QTest::newRow("nowhere") << false << false;
+    QTest::newRow("beside the program") << true;
+    QTest::newRow("only in the working folder") << false;
 }
 
-// Found beside the program, the launcher goes to the desktop and the dialog
-// closes; otherwise a warning names the missing file and the dialog stays.
 void TestSelDialog::driverButtonLooksBesideProgram()
 {
 #ifdef Q_OS_LINUX
     QSKIP("On Linux the driver button explains instead (driverButtonExplainsLinuxAndStaysOpen)");
 #endif
     QFETCH(bool, launcherThere);
-    QFETCH(bool, inWorkingFolder);
     if (launcherThere)
         QVERIFY(placeBesideProgram(Launcher));
     QTemporaryDir workingFolder;
-    if (inWorkingFolder) {
-        QVERIFY(QDir(workingFolder.path()).mkpath("usbdrv"));
-        QFile decoy(workingFolder.filePath(Launcher));
-        QVERIFY(decoy.open(QIODevice::WriteOnly));
-    }
+    QVERIFY(QDir(workingFolder.path()).mkpath("usbdrv"));
+    QVERIFY(QFile(workingFolder.filePath(Launcher)).open(QIODevice::WriteOnly));
     const QString previousFolder = QDir::currentPath();
     QDir::setCurrent(workingFolder.path());
-
     UrlCatcher catcher;
     ModalAnswerer boxes;
     SelDialog dialog(nullptr);
-    bool openAfterClick = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        child<QPushButton>(dialog, "cmdDriverWizard")->click();
-        openAfterClick = dialog.isVisible();
-        dialog.close();
-    });
-    dialog.exec();
+    const bool open = openAfterPresses(dialog, "cmdDriverWizard", 1);
     QDir::setCurrent(previousFolder);
 
     const QString launcher = besideProgram(Launcher);
+    QCOMPARE(open, !launcherThere);
     QVERIFY(dialog.selectedPort.portName().isEmpty());
-    if (launcherThere) {
-        QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(launcher) }));
-        QVERIFY(!openAfterClick);
-        QVERIFY(boxes.texts().isEmpty());
-    } else {
-        QVERIFY(catcher.urls.isEmpty());
-        QVERIFY(openAfterClick);
-        QCOMPARE(boxes.texts(),
-                 QStringList(launcher + " could not be started.\nReinstall the program, then try again."));
-        QCOMPARE(boxes.titles(), QStringList("ZORVEL"));
-    }
+    QCOMPARE(catcher.urls, launcherThere ? QList<QUrl>({ QUrl::fromLocalFile(launcher) }) : QList<QUrl>());
+    QCOMPARE(boxes.texts(), launcherThere ? QStringList()
+                                          : QStringList(launcher + " could not be started.\n"
+                                                                   "Reinstall the program, then try again."));
+    QCOMPARE(boxes.titles(), launcherThere ? QStringList() : QStringList("ZORVEL"));
 }
 
 // One information box, pressed twice; the dialog stays open for Help and
@@ -258,17 +247,8 @@ void TestSelDialog::driverButtonExplainsLinuxAndStaysOpen()
     UrlCatcher catcher;
     ModalAnswerer answerer;
     SelDialog dialog(nullptr);
-    bool openAfterBoxes = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        auto *driver = child<QPushButton>(dialog, "cmdDriverWizard");
-        driver->click();
-        driver->click();
-        openAfterBoxes = dialog.isVisible();
-        child<QPushButton>(dialog, "cmdQuit")->click();
-    });
-    dialog.exec();
+    QVERIFY(openAfterPresses(dialog, "cmdDriverWizard", 2));
 
-    QVERIFY(openAfterBoxes);
     QVERIFY(catcher.urls.isEmpty());
     QVERIFY(dialog.selectedPort.portName().isEmpty());
     QCOMPARE(answerer.titles(), QStringList({ "ZORVEL", "ZORVEL" }));

@@ -1,7 +1,8 @@
-#include "pseudoterminal.h"
-#include "simulatedmodule.h"
+#include "moduleline.h"
 
 #include <QtTest>
+
+#include <memory>
 
 // The built program, run as a shell runs it, against a simulated module in
 // this process. Its standard input is no terminal here.
@@ -10,143 +11,81 @@ class TestZorvelProgram : public QObject {
 
 private slots:
     void initTestCase();
-    void init();
-    void help_data();
-    void help();
-    void usageErrors_data();
-    void usageErrors();
-    void refusesWithoutTerminal_data();
-    void refusesWithoutTerminal();
-    void showsJson();
-
-private:
-    int run(const QStringList &arguments);
-
-    QString m_program;
-    std::unique_ptr<PseudoTerminal> m_terminal;
-    std::unique_ptr<SimulatedModule> m_module;
-    QByteArray m_output;
-    QByteArray m_errors;
+    void run_data();
+    void run();
 };
 
 void TestZorvelProgram::initTestCase()
 {
     qRegisterMetaType<QProcess::ExitStatus>();
-    m_program = qEnvironmentVariable("ZORVEL_PROGRAM");
-    QVERIFY2(QFileInfo(m_program).isExecutable(), "set ZORVEL_PROGRAM to the program's path");
+    QVERIFY2(QFileInfo(qEnvironmentVariable("ZORVEL_PROGRAM")).isExecutable(),
+             "set ZORVEL_PROGRAM to the program's path");
 }
 
-void TestZorvelProgram::init()
+// The output is compared up to its length; "%1" is the module's port.
+void TestZorvelProgram::run_data()
 {
-    m_module = std::make_unique<SimulatedModule>();
-    m_terminal = std::make_unique<PseudoTerminal>();
-    QVERIFY2(m_terminal->open(), qPrintable(m_terminal->errorString()));
-    m_module->attach(m_terminal->master());
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("errors");
+
+    const QString usage = "Usage: zorvel COMMAND [OPTIONS]\n";
+    const QString applyUsage = "zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes]";
+    const QString notConfirmed = "? [y/N]\nnot confirmed: standard input is not a terminal; give --yes to write "
+                                 "without asking\n";
+    QTest::newRow("--help") << QStringList { "--help" } << 0 << usage << QString();
+    QTest::newRow("help") << QStringList { "help" } << 0 << usage << QString();
+    QTest::newRow("help apply") << QStringList { "help", "apply" } << 0 << "Usage: " + applyUsage + "\n" << QString();
+    QTest::newRow("apply --help") << QStringList { "apply", "--help" } << 0 << "Usage: " + applyUsage + "\n"
+                                  << QString();
+    QTest::newRow("no command") << QStringList() << 2 << QString()
+                                << "zorvel: no command given\nzorvel: see zorvel --help\n";
+    QTest::newRow("unknown command") << QStringList { "write" } << 2 << QString()
+                                     << "zorvel: unknown command \"write\"\nzorvel: see zorvel --help\n";
+    QTest::newRow("unknown option") << QStringList { "show", "--baud", "9600" } << 2 << QString()
+                                    << "zorvel: Unknown option 'baud'.\nzorvel: see zorvel help show\n";
+    QTest::newRow("missing file") << QStringList { "apply" } << 2 << QString()
+                                  << "zorvel: expected: " + applyUsage + "\nzorvel: see zorvel help apply\n";
+    QTest::newRow("export --all") << QStringList { "export", "--all" } << 2 << QString()
+        << "zorvel: export writes the document of one module; choose it with --port or --serial\n"
+           "zorvel: see zorvel help export\n";
+    QTest::newRow("set without a terminal") << QStringList { "set", "pelta=true", "--port", "%1" } << 2 << QString()
+                                            << "zorvel: Write RS232C settings to the ZORVEL on %1" + notConfirmed;
+    QTest::newRow("reset without a terminal") << QStringList { "reset", "--port", "%1" } << 2 << QString()
+        << "zorvel: Reset the ZORVEL on %1 to factory defaults" + notConfirmed;
 }
 
-int TestZorvelProgram::run(const QStringList &arguments)
+// Help lines fit a terminal of 80 columns; without a terminal nothing is
+// confirmed, so only read requests reach the module.
+void TestZorvelProgram::run()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, errors);
+    ModuleLine line;
+    const ModuleState before = line.module.state();
+
     QProcess process;
-    process.setProgram(m_program);
-    process.setArguments(arguments);
+    process.setProgram(qEnvironmentVariable("ZORVEL_PROGRAM"));
+    process.setArguments(arguments.replaceInStrings("%1", line.path()));
     process.setStandardInputFile(QProcess::nullDevice());
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     process.start();
     // The module answers on this process's event loop while the program runs.
-    if (!finished.wait(20000))
-        qFatal("%s did not end", qPrintable(m_program));
-    m_output = process.readAllStandardOutput();
-    m_errors = process.readAllStandardError();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-void TestZorvelProgram::help_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("beginning");
-
-    QTest::newRow("--help") << QStringList { "--help" } << "Usage: zorvel COMMAND [OPTIONS]\n";
-    QTest::newRow("help") << QStringList { "help" } << "Usage: zorvel COMMAND [OPTIONS]\n";
-    QTest::newRow("help apply") << QStringList { "help", "apply" }
-                                << "Usage: zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes]\n";
-    QTest::newRow("apply --help") << QStringList { "apply", "--help" }
-                                  << "Usage: zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes]\n";
-    QTest::newRow("set -h") << QStringList { "set", "-h" }
-                            << "Usage: zorvel set KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes]\n";
-}
-
-void TestZorvelProgram::help()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, beginning);
-    QCOMPARE(run(arguments), 0);
-    QVERIFY2(m_output.startsWith(beginning.toUtf8()), m_output.constData());
-    QCOMPARE(m_errors, QByteArray());
-    for (const QByteArray &line : m_output.split('\n'))
-        QVERIFY2(line.size() <= 80, line.constData());
-}
-
-void TestZorvelProgram::usageErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("no command") << QStringList() << "zorvel: no command given\nzorvel: see zorvel --help\n";
-    QTest::newRow("unknown command") << QStringList { "write" }
-                                     << "zorvel: unknown command \"write\"\nzorvel: see zorvel --help\n";
-    QTest::newRow("unknown option") << QStringList { "show", "--baud", "9600" }
-                                    << "zorvel: Unknown option 'baud'.\nzorvel: see zorvel help show\n";
-    QTest::newRow("missing file") << QStringList { "apply" }
-        << "zorvel: expected: zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes]\nzorvel: see zorvel help apply\n";
-    QTest::newRow("export --all") << QStringList { "export", "--all" }
-        << "zorvel: export writes the document of one module; choose it with --port or --serial\n"
-           "zorvel: see zorvel help export\n";
-}
-
-void TestZorvelProgram::usageErrors()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, error);
-    QCOMPARE(run(arguments), 2);
-    QCOMPARE(QString::fromUtf8(m_errors), error);
-    QCOMPARE(m_output, QByteArray());
-}
-
-void TestZorvelProgram::refusesWithoutTerminal_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("question");
-
-    QTest::newRow("set") << QStringList { "set", "pelta=true" } << "Write RS232C settings to the ZORVEL on %1? [y/N]";
-    QTest::newRow("set usbtmc") << QStringList { "set", "autoSerialPoll=true" }
-                                << "Write USBTMC settings to the ZORVEL on %1? [y/N]";
-    QTest::newRow("reset") << QStringList { "reset" } << "Reset the ZORVEL on %1 to factory defaults? [y/N]";
-}
-
-void TestZorvelProgram::refusesWithoutTerminal()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, question);
-    const ModuleState before = m_module->state();
-    QCOMPARE(run(arguments + QStringList { "--port", m_terminal->slavePath() }), 2);
-    QCOMPARE(QString::fromUtf8(m_errors),
-             "zorvel: " + question.arg(m_terminal->slavePath())
-                 + "\nnot confirmed: standard input is not a terminal; give --yes to write without asking\n");
-    QCOMPARE(m_module->state(), before);
-    for (const QByteArray &request : m_module->requests())
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString printed = QString::fromUtf8(process.readAllStandardOutput());
+    QCOMPARE(printed.left(output.size()), output);
+    QCOMPARE(printed.isEmpty(), output.isEmpty());
+    for (const QString &text : printed.split('\n'))
+        QVERIFY2(text.size() <= 80, qPrintable(text));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), errors.replace("%1", line.path()));
+    QCOMPARE(line.module.state(), before);
+    for (const QByteArray &request : line.module.requests())
         QVERIFY2(request.at(2) % 2 == 1, request.toHex(' ').constData());
-}
-
-void TestZorvelProgram::showsJson()
-{
-    QCOMPARE(run({ "show", "--json", "--port", m_terminal->slavePath() }), 0);
-    const QJsonObject document = QJsonDocument::fromJson(m_output).object();
-    QCOMPARE(document["format"].toString(), QString("zorvel-settings/1"));
-    QCOMPARE(document["module"]["idn"].toString(), QString("SIMULATED,GPIB INSTRUMENT,SN000001,1.00"));
-    QCOMPARE(document["rs232c"]["bitrate"].toInt(), 9600);
-    QCOMPARE(m_module->requests(),
-             (QList<QByteArray> { QByteArray::fromHex("4d300100"), QByteArray::fromHex("4d300300"),
-                                  QByteArray::fromHex("4d300500") }));
 }
 
 QTEST_GUILESS_MAIN(TestZorvelProgram)
