@@ -94,6 +94,9 @@ void TestZorvelProgram::usageErrors_data()
     QTest::newRow("no command") << QStringList() << "zorvel: no command given\nzorvel: see zorvel --help\n";
     QTest::newRow("unknown command") << QStringList { "write" }
                                      << "zorvel: unknown command \"write\"\nzorvel: see zorvel --help\n";
+    // Arguments and messages in the locale's encoding, UTF-8 here.
+    QTest::newRow("unknown command, not ASCII") << QStringList { "\u00e9crire" }
+        << "zorvel: unknown command \"\u00e9crire\"\nzorvel: see zorvel --help\n";
     QTest::newRow("unknown option") << QStringList { "show", "--baud", "9600" }
                                     << "zorvel: Unknown option 'baud'.\nzorvel: see zorvel help show\n";
     QTest::newRow("missing file") << QStringList { "apply" }
