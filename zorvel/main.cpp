@@ -62,6 +62,10 @@ int main(int argc, char *argv[])
     // the codec up.
     if (localeIsUtf8())
         QTextCodec::setCodecForLocale(new Utf8LocaleCodec);
+    // Qt's own event loop rather than GLib's: the program waits only for
+    // its port and a timer, and sets GLib's loop up in less time without
+    // it. The setting reaches no other program, since zorvel starts none.
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zorvel");
 
