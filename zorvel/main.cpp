@@ -62,9 +62,9 @@ int main(int argc, char *argv[])
     // the codec up.
     if (localeIsUtf8())
         QTextCodec::setCodecForLocale(new Utf8LocaleCodec);
-    // Qt's own event loop rather than GLib's: the program waits only for
-    // its port and a timer, and sets GLib's loop up in less time without
-    // it. The setting reaches no other program, since zorvel starts none.
+    // Qt's own event dispatcher rather than GLib's: the program waits only
+    // for its port and a timer, and Qt's dispatcher starts in less time. No
+    // other program sees the setting, since zorvel starts none.
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zorvel");
