@@ -43,6 +43,9 @@ void TestZorvelProgram::run_data()
                                 << "zorvel: no command given\nzorvel: see zorvel --help\n";
     QTest::newRow("unknown command") << QStringList { "write" } << 2 << QString()
                                      << "zorvel: unknown command \"write\"\nzorvel: see zorvel --help\n";
+    // Arguments and messages in the locale's encoding, UTF-8 here.
+    QTest::newRow("unknown command, not ASCII") << QStringList { "\u00e9crire" } << 2 << QString()
+        << "zorvel: unknown command \"\u00e9crire\"\nzorvel: see zorvel --help\n";
     QTest::newRow("unknown option") << QStringList { "show", "--baud", "9600" } << 2 << QString()
                                     << "zorvel: Unknown option 'baud'.\nzorvel: see zorvel help show\n";
     QTest::newRow("missing file") << QStringList { "apply" } << 2 << QString()
