@@ -10,18 +10,15 @@ first, so that both find the libraries in the page cache.
 Usage: coldstart.py DEMO YARDSTICK [ROUNDS]
 """
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
+from paired import print_medians, take_turns, verdict
+
 TIME_TARGET = 2.0
 MEMORY_TARGET = 1.5
-
-
-def verdict(ratio, target):
-    return "met" if ratio <= target else "missed"
 
 
 def start(command, environment):
@@ -44,24 +41,10 @@ def main(demo, yardstick, rounds=20):
         "demo": [demo, "--quit-when-filled"],
         "bare window": [yardstick],
     }
-    for command in programs.values():
-        start(command, environment)
-    results = {name: [] for name in programs}
-    for _ in range(rounds):
-        for name, command in programs.items():
-            results[name].append(start(command, environment))
-
-    def median(name, index):
-        return statistics.median(sample[index] for sample in results[name])
-
-    print("Cold start to the shown window (the demo's filled by the module's replies), offscreen:")
-    print(f"median of {rounds} starts each, taken in turn\n")
-    print(f"{'':<28}{'wall time, ms':>16}{'peak RSS, MiB':>16}")
-    for name in programs:
-        print(f"{name:<28}{median(name, 0):>16.1f}{median(name, 1):>16.1f}")
-    time_ratio = median("demo", 0) / median("bare window", 0)
-    memory_ratio = median("demo", 1) / median("bare window", 1)
-    print(f"{'demo / bare window':<28}{time_ratio:>16.2f}{memory_ratio:>16.2f}")
+    results = take_turns(programs, lambda command: start(command, environment), rounds)
+    time_ratio, memory_ratio = print_medians(
+        "Cold start to the shown window (the demo's filled by the module's replies), offscreen:",
+        rounds, results, "demo / bare window")
     print(f"\nTargets: time within {TIME_TARGET:g} times the bare window's: {verdict(time_ratio, TIME_TARGET)};"
           f" peak memory within {MEMORY_TARGET:g} times: {verdict(memory_ratio, MEMORY_TARGET)}.")
 

@@ -12,20 +12,17 @@ their libraries in the page cache.
 Usage: zorvelshow.py ZORVEL ZORVEL_SIM PYTHON [ROUNDS]
 """
 import pathlib
-import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
+from paired import print_medians, take_turns, verdict
+
 TIME_TARGET = 0.4
 MEMORY_TARGET = 1.0
 GNU_TIME = "/usr/bin/time"
 YARDSTICK = pathlib.Path(__file__).with_name("pyserialshow.py")
-
-
-def verdict(ratio, target):
-    return "met" if ratio <= target else "missed"
 
 
 def fail(command, errors):
@@ -55,28 +52,14 @@ def main(zorvel, simulator, python, rounds=20):
             "zorvel show --json": [zorvel, "show", "--json", "--port", port],
             "pyserial script": [python, str(YARDSTICK), port],
         }
-        for command in programs.values():
-            start(command)
-        results = {name: [] for name in programs}
-        for _ in range(rounds):
-            for name, command in programs.items():
-                results[name].append(start(command))
+        results = take_turns(programs, start, rounds)
     finally:
         module.terminate()
         module.wait()
 
-    def median(name, index):
-        return statistics.median(sample[index] for sample in results[name])
-
-    print("The three reads of a module to its printed settings document, simulated module on a pseudo-terminal:")
-    print(f"median of {rounds} runs each, taken in turn\n")
-    print(f"{'':<28}{'wall time, ms':>16}{'peak RSS, MiB':>16}")
-    for name in programs:
-        print(f"{name:<28}{median(name, 0):>16.1f}{median(name, 1):>16.1f}")
-    names = list(programs)
-    time_ratio = median(names[0], 0) / median(names[1], 0)
-    memory_ratio = median(names[0], 1) / median(names[1], 1)
-    print(f"{'zorvel / script':<28}{time_ratio:>16.2f}{memory_ratio:>16.2f}")
+    time_ratio, memory_ratio = print_medians(
+        "The three reads of a module to its printed settings document, simulated module on a pseudo-terminal:",
+        rounds, results, "zorvel / script")
     print(f"\nTargets: time within {TIME_TARGET:g} of the script's: {verdict(time_ratio, TIME_TARGET)};"
           f" peak memory within the script's: {verdict(memory_ratio, MEMORY_TARGET)}.")
 
