@@ -1,13 +1,13 @@
 #include "commandline.h"
 
 #include "console.h"
+#include "documentfile.h"
 #include "exitcode.h"
 #include "modulecommands.h"
 #include "settingsdocument.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 
 #include <algorithm>
 #include <iterator>
@@ -192,11 +192,12 @@ int CommandLine::dispatch(const CommandDescription &command, const QCommandLineP
         document = SettingsDocument::fromAssignments(parser.positionalArguments(), &errors);
     } else {
         source = parser.positionalArguments().first() + ": ";
-        QFile file(parser.positionalArguments().first());
-        if (!file.open(QIODevice::ReadOnly))
-            errors << file.errorString();
+        QString error;
+        const auto json = readDocumentFile(parser.positionalArguments().first(), &error);
+        if (!json)
+            errors << error;
         else
-            document = SettingsDocument::parse(file.readAll(), &errors);
+            document = SettingsDocument::parse(*json, &errors);
     }
     for (const QString &error : errors)
         m_console.printError(source + error);

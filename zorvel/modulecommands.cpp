@@ -1,12 +1,12 @@
 #include "modulecommands.h"
 
 #include "console.h"
+#include "documentfile.h"
 #include "exitcode.h"
 #include "serviceport.h"
 #include "servicesession.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <QSerialPort>
 
 #include <algorithm>
@@ -127,9 +127,9 @@ int ModuleCommands::exportDocument(const QString &port)
             m_console.print(QString::fromUtf8(document));
             return int(ExitSuccess);
         }
-        QSaveFile file(m_options.outputFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(document + '\n') < 0 || !file.commit()) {
-            m_console.printError(tr("cannot write %1: %2").arg(m_options.outputFile, file.errorString()));
+        QString error;
+        if (!writeDocumentFile(m_options.outputFile, document + '\n', &error)) {
+            m_console.printError(tr("cannot write %1: %2").arg(m_options.outputFile, error));
             return int(ExitUsage);
         }
         return int(ExitSuccess);
@@ -204,7 +204,7 @@ std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const 
     const auto settings = info ? readSettings(session) : std::nullopt;
     if (!settings)
         return std::nullopt;
-    return SettingsDocument::entries(port, *info, SettingsDocument::interlocked(*settings));
+    return SettingsDocument::entries(port, *info, interlocked(*settings));
 }
 
 std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &session)
@@ -235,7 +235,7 @@ std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
         *failure = ExitUsage;
         return std::nullopt;
     }
-    return MergedSettings { SettingsDocument::interlocked(*module), *merged };
+    return MergedSettings { interlocked(*module), *merged };
 }
 
 int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document)
@@ -300,7 +300,7 @@ int ModuleCommands::verify(const QString &port, ServiceSession &session, const M
             return sessionFailed(port, session);
         readBack.usbtmc = *usbtmc;
     }
-    const QStringList lines = SettingsDocument::differences(SettingsDocument::interlocked(readBack), written);
+    const QStringList lines = SettingsDocument::differences(interlocked(readBack), written);
     if (lines.isEmpty())
         return ExitSuccess;
     printError(port, tr("the settings read back differ from those written (read back -> written):"));

@@ -77,7 +77,7 @@ std::optional<QByteArray> ServiceSession::nextFrame(FrameType replyType)
                     "the ZORVEL has restarted; wait until it is back and run the command again"));
                 return std::nullopt;
             }
-            if (quint8(frame->at(2)) == quint8(replyType))
+            if (frameType(*frame) == replyType)
                 return frame;
         }
         if (!m_device->isOpen()) {

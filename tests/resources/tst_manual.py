@@ -78,10 +78,10 @@ def program_texts(configurator):
     (adjacent literals joined), as patterns: mnemonic markers and rich-text
     tags dropped, %1 and the like standing for any text."""
     texts = []
-    for form in sorted(configurator.glob("*.ui")):
+    for form in sorted(configurator.rglob("*.ui")):
         texts += [e.text for e in ET.parse(form).iter("string") if e.text]
     literal = r'"(?:[^"\\\n]|\\.)*"'
-    for source in sorted(configurator.glob("*.cpp")):
+    for source in sorted(configurator.rglob("*.cpp")):
         for run in re.findall(r"%s(?:\s*%s)*" % (literal, literal), source.read_text()):
             parts = re.findall(literal, run)
             joined = "".join(p[1:-1] for p in parts)

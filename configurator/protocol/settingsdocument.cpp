@@ -15,10 +15,6 @@
 
 namespace {
 
-const char *const DefaultTermcharText = "0x0A";
-const char *const DefaultIdnQuery = "*IDN?";
-constexpr quint8 DefaultTermchar = 0x0A;
-
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SettingsDocument", text);
@@ -103,7 +99,7 @@ QString storeFlowControl(const QJsonValue &value, ModuleSettings &settings)
 
 QJsonValue readTermchar(const ModuleSettings &settings)
 {
-    return QString::asprintf("0x%02X", unsigned(settings.rs232c.termcharCode));
+    return termcharText(settings.rs232c.termcharCode);
 }
 
 QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
@@ -308,52 +304,42 @@ std::optional<ModuleSettings> SettingsDocument::mergedOver(const ModuleSettings 
     for (const Setting &setting : m_settings)
         Keys[setting.key].store(setting.value, merged);
 
+    // What the document asks for against an interlock is an error; what it
+    // leaves out simply follows the interlock.
     const int errorsBefore = errors->size();
-    Rs232cSettings &rs232c = merged.rs232c;
-    if (rs232c.peltaSafu && !rs232c.block4882) {
+    const Rs232cSettings &asked = merged.rs232c;
+    const Rs232cSettings locked = interlocked(asked);
+    if (locked.block4882 != asked.block4882) {
         if (sets("pelta") && sets("block4882"))
             *errors << problem("rs232c.pelta", true, tr("needs rs232c.block4882 true, which the document sets false"));
         else if (sets("block4882"))
             *errors << problem("rs232c.block4882", false, tr("expected true while the module's rs232c.pelta is true"));
-        rs232c.block4882 = true;
     }
-    if (rs232c.block4882) {
-        if (sets("termchar") && rs232c.termcharCode != DefaultTermchar)
-            *errors << problem("rs232c.termchar", readTermchar(merged),
-                               tr("expected \"%1\" while rs232c.block4882 is true").arg(DefaultTermcharText));
-        if (sets("idnQuery") && rs232c.idnQuery != DefaultIdnQuery)
-            *errors << problem("rs232c.idnQuery", rs232c.idnQuery,
-                               tr("expected \"%1\" while rs232c.block4882 is true").arg(DefaultIdnQuery));
-        rs232c.termcharCode = DefaultTermchar;
-        rs232c.idnQuery = DefaultIdnQuery;
-    }
+    const QString whileBlockTransfer = tr("expected \"%1\" while rs232c.block4882 is true");
+    if (sets("termchar") && locked.termcharCode != asked.termcharCode)
+        *errors << problem("rs232c.termchar", readTermchar(merged),
+                           whileBlockTransfer.arg(termcharText(locked.termcharCode)));
+    if (sets("idnQuery") && locked.idnQuery != asked.idnQuery)
+        *errors << problem("rs232c.idnQuery", asked.idnQuery, whileBlockTransfer.arg(locked.idnQuery));
     if (errors->size() > errorsBefore)
         return std::nullopt;
+    merged.rs232c = locked;
     return merged;
 }
 
-ModuleSettings SettingsDocument::interlocked(ModuleSettings settings)
-{
-    if (settings.rs232c.peltaSafu)
-        settings.rs232c.block4882 = true;
-    if (settings.rs232c.block4882) {
-        settings.rs232c.termcharCode = DefaultTermchar;
-        settings.rs232c.idnQuery = DefaultIdnQuery;
-    }
-    return settings;
-}
-
-QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, const ModuleInfo &info,
+QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, const std::optional<ModuleInfo> &info,
                                                          const ModuleSettings &settings)
 {
-    QList<Entry> result = {
-        { "module.port", port },
-        { "module.version", info.version },
-        { "module.hostInterface", info.hostIsUsb ? "USB" : "RS232C" },
-        { "module.gpibAddress", info.gpibAddress },
-        { "module.customMode", info.customMode },
-        { "module.idn", info.idnString },
-    };
+    QList<Entry> result = { { "module.port", port } };
+    if (info) {
+        result += {
+            { "module.version", info->version },
+            { "module.hostInterface", info->hostIsUsb ? "USB" : "RS232C" },
+            { "module.gpibAddress", info->gpibAddress },
+            { "module.customMode", info->customMode },
+            { "module.idn", info->idnString },
+        };
+    }
     for (const Key &key : Keys)
         result.append({ fullName(key), key.read(settings) });
     return result;
@@ -388,16 +374,32 @@ QString SettingsDocument::valueText(const QJsonValue &value)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-QStringList SettingsDocument::differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group)
+QList<SettingsDocument::Difference> SettingsDocument::changes(const ModuleSettings &from, const ModuleSettings &to,
+                                                             const QString &group)
 {
-    QStringList lines;
+    QList<Difference> result;
     for (const Key &key : Keys) {
         if (!group.isEmpty() && group != key.group)
             continue;
         const QJsonValue before = key.read(from);
         const QJsonValue after = key.read(to);
         if (before != after)
-            lines << QString("%1: %2 -> %3").arg(fullName(key), valueText(before), valueText(after));
+            result.append({ key.group, key.name, before, after });
     }
+    return result;
+}
+
+QStringList SettingsDocument::differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group)
+{
+    QStringList lines;
+    for (const Difference &difference : changes(from, to, group))
+        lines << QString("%1.%2: %3 -> %4").arg(difference.group, difference.key, valueText(difference.from),
+                                                  valueText(difference.to));
     return lines;
+}
+
+ModuleSettings interlocked(ModuleSettings settings)
+{
+    settings.rs232c = interlocked(settings.rs232c);
+    return settings;
 }

@@ -37,6 +37,11 @@ QList<quint8> rs232cStopbits()
     return { 2, 1 };
 }
 
+QList<quint8> flowControlChoices()
+{
+    return { 0, 2, 1 };
+}
+
 QString flowControlName(quint8 code)
 {
     return code < std::size(FlowControlNames) ? QString(FlowControlNames[code]) : QString();
@@ -48,6 +53,11 @@ std::optional<quint8> flowControlCode(const QString &name)
     if (found == std::end(FlowControlNames))
         return std::nullopt;
     return quint8(found - std::begin(FlowControlNames));
+}
+
+QString termcharText(quint8 code)
+{
+    return QString::asprintf("0x%02X", unsigned(code));
 }
 
 std::optional<quint8> parseTermcharCode(const QString &text)
@@ -78,4 +88,30 @@ bool isValidIdnQuery(const QString &text)
 {
     return text.size() <= MaxIdnQueryLength
         && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
+}
+
+QString blockTransferIdnQuery()
+{
+    return QStringLiteral("*IDN?");
+}
+
+Rs232cSettings interlocked(Rs232cSettings settings)
+{
+    if (isBlockTransferFixed(settings))
+        settings.block4882 = true;
+    if (areTermcharAndQueryFixed(settings)) {
+        settings.termcharCode = BlockTransferTermchar;
+        settings.idnQuery = blockTransferIdnQuery();
+    }
+    return settings;
+}
+
+bool isBlockTransferFixed(const Rs232cSettings &settings)
+{
+    return settings.peltaSafu;
+}
+
+bool areTermcharAndQueryFixed(const Rs232cSettings &settings)
+{
+    return settings.block4882 || settings.peltaSafu;
 }

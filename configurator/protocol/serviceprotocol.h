@@ -38,6 +38,10 @@ struct UsbtmcSettings {
 };
 
 QByteArray encodeRequest(FrameType type);
+
+// The type byte of a whole frame, as FrameBuffer::takeFrame returns it; a
+// type the protocol does not name keeps its number.
+FrameType frameType(const QByteArray &frame);
 QByteArray encodeRs232cSettings(const Rs232cSettings &settings);
 QByteArray encodeUsbtmcSettings(const UsbtmcSettings &settings);
 

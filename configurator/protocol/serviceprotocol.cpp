@@ -70,6 +70,11 @@ QByteArray encodeRequest(FrameType type)
     return emptyFrame(type, 0);
 }
 
+FrameType frameType(const QByteArray &frame)
+{
+    return FrameType(byteAt(frame, TypeOffset));
+}
+
 QByteArray encodeRs232cSettings(const Rs232cSettings &settings)
 {
     QByteArray frame = emptyFrame(FrameType::Rs232cSyncTo, Rs232cPayload);

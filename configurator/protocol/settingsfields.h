@@ -1,6 +1,8 @@
 #ifndef SETTINGSFIELDS_H
 #define SETTINGSFIELDS_H
 
+#include "serviceprotocol.h"
+
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -17,10 +19,17 @@ QList<qint32> rs232cBitrates();
 // The RS232C-host stop bits offered to the user, in the window's order.
 QList<quint8> rs232cStopbits();
 
+// The flow-control codes offered to the user, in the window's order, which
+// is not the order of the codes.
+QList<quint8> flowControlChoices();
+
 // "NONE", "SOFTWARE" or "HARDWARE" for the wire codes 0, 1 and 2; an empty
 // name for any other code.
 QString flowControlName(quint8 code);
 std::optional<quint8> flowControlCode(const QString &name);
+
+// "0x" and two upper-case hexadecimal digits, as the terminator is shown.
+QString termcharText(quint8 code);
 
 // Hexadecimal digits with or without a "0x" prefix, in any letter case,
 // worth 0x00 to 0xFF; white space around them is ignored.
@@ -34,5 +43,19 @@ std::optional<qint32> parsePollingInterval(const QString &text);
 bool isValidIdnQuery(const QString &text);
 
 constexpr int MaxIdnQueryLength = 15;
+
+// 488.2 block transfer fixes the terminator and the identification query to
+// these values.
+constexpr quint8 BlockTransferTermchar = 0x0A;
+QString blockTransferIdnQuery();
+
+// The interlocks: PELTA needs 488.2 block transfer, which fixes the
+// terminator and the identification query. Returns the settings with the
+// interlocks applied.
+Rs232cSettings interlocked(Rs232cSettings settings);
+// Whether an interlock holds block transfer on, and whether one holds the
+// terminator and the query at their fixed values.
+bool isBlockTransferFixed(const Rs232cSettings &settings);
+bool areTermcharAndQueryFixed(const Rs232cSettings &settings);
 
 #endif // SETTINGSFIELDS_H

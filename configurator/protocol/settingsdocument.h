@@ -18,6 +18,9 @@ struct ModuleSettings {
     UsbtmcSettings usbtmc;
 };
 
+// The settings as the window shows them, the interlocks applied.
+ModuleSettings interlocked(ModuleSettings settings);
+
 // A module's settings as a JSON document, "zorvel-settings/1". Written from
 // what a module reports; read back as the keys to set on a module, where a
 // key left out keeps the module's value. Keys go by "group.key" names.
@@ -40,16 +43,25 @@ public:
     // an interlock is an error.
     std::optional<ModuleSettings> mergedOver(const ModuleSettings &module, QStringList *errors) const;
 
-    // The settings as the window shows them, the interlocks applied.
-    static ModuleSettings interlocked(ModuleSettings settings);
-
-    // Every key of the document in its order, "module.port" first.
-    static QList<Entry> entries(const QString &port, const ModuleInfo &info, const ModuleSettings &settings);
+    // Every key of the document in its order, "module.port" first; the
+    // module's information only when it is known.
+    static QList<Entry> entries(const QString &port, const std::optional<ModuleInfo> &info,
+                                const ModuleSettings &settings);
     static QByteArray toJson(const QList<Entry> &entries, int indent = 0);
     static QString valueText(const QJsonValue &value);
 
-    // "group.key: from -> to" for each key of the group ("rs232c",
-    // "usbtmc", or both when empty) whose value differs.
+    // One key whose value differs, with both values as a document holds them.
+    struct Difference {
+        QString group;
+        QString key;
+        QJsonValue from;
+        QJsonValue to;
+    };
+
+    // Each key of the group ("rs232c", "usbtmc", or both when empty) whose
+    // value differs, in the document's order.
+    static QList<Difference> changes(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
+    // The same as lines "group.key: from -> to".
     static QStringList differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
 
 private:
