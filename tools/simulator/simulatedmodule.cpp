@@ -245,8 +245,11 @@ void SimulatedModule::queue(const QByteArray &bytes)
 // One millisecond between pieces lets the receiver read each piece on its own.
 void SimulatedModule::sendNextChunk()
 {
-    if (!m_device || !m_device->isOpen())
+    if (!m_device || !m_device->isOpen()) {
         m_outgoing.clear();
+        m_chunkScheduled = false;
+        return;
+    }
     const int size = m_chunkSize > 0 ? m_chunkSize : m_outgoing.size();
     if (size > 0) {
         m_device->write(m_outgoing.left(size));
