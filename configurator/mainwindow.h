@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "serviceprotocol.h"
+#include "settingsdocument.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -18,7 +19,8 @@ class MainWindow;
 // open service port, and writes settings or a factory reset after the user
 // confirms. A tab is written only once the module has filled it and its
 // fields hold values the module takes. Replies are applied by their frame
-// type whenever they arrive.
+// type whenever they arrive. The settings can be saved to and loaded from a
+// settings document, which writes nothing to the module.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -36,6 +38,8 @@ private slots:
     void OnMenuHelpAbout();
     void OnMenuHelpContents();
     void OnMenuDeviceFactoryDefault();
+    void OnMenuFileSaveSettings();
+    void OnMenuFileLoadSettings();
     void OnSyncFrom();
     void on_btnRs232cSyncTo_clicked();
     void on_btnUsbtmcSyncTo_clicked();
@@ -46,15 +50,23 @@ private:
     void fillChoices();
     void handleFrame(const QByteArray &frame);
     void showModuleInfo(const QByteArray &frame);
-    void showRs232cSettings(const QByteArray &frame);
-    void showUsbtmcSettings(const QByteArray &frame);
+    void showRs232cReply(const QByteArray &frame);
+    void showUsbtmcReply(const QByteArray &frame);
+    void showRs232cSettings(const Rs232cSettings &settings);
+    void showUsbtmcSettings(const UsbtmcSettings &settings);
+    void applyInterlocks();
+    void writeCompleted(FrameType type, const QString &notice);
     void logRejectedReply(const char *what, const QByteArray &frame);
     void restarted();
-    std::optional<Rs232cSettings> checkedRs232cSettings() const;
-    std::optional<UsbtmcSettings> checkedUsbtmcSettings() const;
+    std::optional<Rs232cSettings> checkedRs232cSettings(const QString &refusal) const;
+    std::optional<UsbtmcSettings> checkedUsbtmcSettings(const QString &refusal) const;
     bool rs232cChoicesComplete() const;
-    void sendConfirmed(const QByteArray &frame);
-    bool confirm(const QString &question) const;
+    ModuleSettings reportedSettings() const;
+    QString changesText(const ModuleSettings &to, const QString &group) const;
+    QString fieldCaption(const QString &key) const;
+    bool sendConfirmed(const QByteArray &frame);
+    bool writeFrames(const QList<QByteArray> &frames);
+    bool confirm(const QString &question, const QString &details = QString()) const;
     void notify(const QString &notice) const;
     std::nullopt_t refuse(const QString &reason) const;
     void lineLost();
@@ -62,9 +74,16 @@ private:
     QSerialPortInfo m_portInfo;
     QSerialPort *m_port;
     FrameBuffer m_receiveBuffer;
-    bool m_rs232cRead = false;
-    bool m_usbtmcRead = false;
+    // What the module last reported, as it reported it: each group once a
+    // valid reply filled its tab, or once the module confirmed a write.
+    std::optional<ModuleInfo> m_moduleInfo;
+    std::optional<Rs232cSettings> m_reportedRs232c;
+    std::optional<UsbtmcSettings> m_reportedUsbtmc;
+    // Settings sent and not yet confirmed by the module's completion reply.
+    std::optional<Rs232cSettings> m_sentRs232c;
+    std::optional<UsbtmcSettings> m_sentUsbtmc;
     bool m_restarted = false;
+    QString m_documentFolder;
     QElapsedTimer m_lastRejectionLogged;
     int m_rejectionsLeftOut = 0;
     Ui::MainWindow *ui;

@@ -87,7 +87,7 @@ void TestMainWindowForm::menusAreInOrderAndCarryNoShortcuts()
     FormHost host;
 
     QCOMPARE(entries(host.menuBar()), (QStringList{"&File", "&Device", "&Help"}));
-    QCOMPARE(entries(host.ui->menu_File), QStringList{"E&xit"});
+    QCOMPARE(entries(host.ui->menu_File), (QStringList{"&Save Settings...", "&Load Settings...", "---", "E&xit"}));
     QCOMPARE(entries(host.ui->menu_Device),
              (QStringList{"Sync &RS232C Host Settings", "Sync &USBTMC Host Settings", "---",
                           "&Factory Default", "R&efresh"}));

@@ -4,6 +4,7 @@
 
 #include "debuglog.h"
 #include "programfolder.h"
+#include "settingsfields.h"
 #include "urlcatcher.h"
 #include "windowbench.h"
 
@@ -38,6 +39,10 @@ private slots:
     void cleanup();
 
     void readsBackBeforeShowing();
+    void choicesFollowTheRules_data();
+    void choicesFollowTheRules();
+    void questionListsChanges_data();
+    void questionListsChanges();
     void showsModuleInfo_data();
     void showsModuleInfo();
     void showsRs232cSettings_data();
@@ -59,6 +64,7 @@ private slots:
     void repliesDuringNoticeAreHandledOnce();
     void restartNoticeClosesPortThenWindow();
     void lostLineIsReportedOnce();
+    void lineLostDuringQuestionSendsNothing_data();
     void lineLostDuringQuestionSendsNothing();
     void helpOpensManualBesideProgram();
 
@@ -133,6 +139,90 @@ void TestMainWindow::readsBackBeforeShowing()
     QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("*IDN?"));
     QVERIFY(!widget<QCheckBox>("chkAutoSpoll")->isChecked());
     QVERIFY(m_bench->boxes.texts().isEmpty());
+}
+
+void TestMainWindow::choicesFollowTheRules_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QStringList>("rules");
+    QTest::addColumn<QString>("items");
+
+    QStringList bitrates;
+    for (const qint32 bitrate : rs232cBitrates())
+        bitrates << QString::number(bitrate);
+    QStringList stopbits;
+    for (const quint8 count : rs232cStopbits())
+        stopbits << QString::number(count);
+    QStringList flowControls;
+    for (const quint8 code : flowControlChoices())
+        flowControls << flowControlName(code);
+    QTest::newRow("bitrate") << "cboBitrate" << bitrates << "115200;57600;38400;19200;9600;4800;2400;1200";
+    QTest::newRow("stop bits") << "cboStopbits" << stopbits << "2;1";
+    QTest::newRow("flow control") << "cboFlowControl" << flowControls << "NONE;HARDWARE;SOFTWARE";
+}
+
+// The boxes offer what the rules take, in the order the window has always had.
+void TestMainWindow::choicesFollowTheRules()
+{
+    QFETCH(QString, box);
+    QFETCH(QStringList, rules);
+    startWindow();
+    const auto *combo = widget<QComboBox>(qPrintable(box));
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items, rules);
+    QTEST(items.join(';'), "items");
+}
+
+void TestMainWindow::questionListsChanges_data()
+{
+    QTest::addColumn<QString>("actionName");
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<bool>("writtenBefore");
+    QTest::addColumn<QString>("details");
+
+    const QString rs232c = "action_Rs232cSync_To";
+    const QString usbtmc = "action_UsbtmcSync_To";
+    const QString same = "No setting differs from what the ZORVEL reported.";
+    QTest::newRow("RS232C, no edit") << rs232c << QStringList() << false << same;
+    QTest::newRow("USBTMC, no edit") << usbtmc << QStringList() << false << same;
+    QTest::newRow("bitrate and flow control")
+        << rs232c << QStringList { "cboBitrate=19200", "cboFlowControl=HARDWARE" } << false
+        << "Bitrate: 9600 → 19200\nFlow Control: NONE → HARDWARE";
+    QTest::newRow("block transfer off, another terminator")
+        << rs232c << QStringList { "chk4882Block", "txtTermcharCode=0x0d", "txtIdnQuery=ID?" } << false
+        << "Termchar Code: 0x0A → 0x0D\nSupport 488.2 Block Transfer: on → off\nIDN Query: *IDN? → ID?";
+    QTest::newRow("PELTA on") << rs232c << QStringList { "chkPeltaSafu" } << false << "Use PELTA Protocol: off → on";
+    QTest::newRow("polling") << usbtmc << QStringList { "chkAutoSpoll", "txtAutoSpollIntv=250" } << false
+        << "Enable Auto Serial Polling: off → on\nAuto Serial Polling Interval [ms]: 1000 → 250";
+    QTest::newRow("an edit the module has confirmed") << usbtmc << QStringList { "txtAutoSpollIntv=250" } << true
+                                                      << same;
+}
+
+// The question stays as it was; its details list what the write changes
+// against what the module last reported. Only Yes writes.
+void TestMainWindow::questionListsChanges()
+{
+    QFETCH(QString, actionName);
+    QFETCH(QStringList, edits);
+    QFETCH(bool, writtenBefore);
+    startWindow();
+    waitForReadBack();
+    m_bench->edit(edits);
+    if (writtenBefore) {
+        action(qPrintable(actionName))->trigger();
+        QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
+        m_bench->boxes.clear();
+    }
+    const int requestsBefore = m_bench->module.requests().size();
+
+    m_bench->boxes.setAnswer(QMessageBox::No);
+    action(qPrintable(actionName))->trigger();
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+    QVERIFY(m_bench->boxes.texts().at(0).startsWith("Wish to synchronise "));
+    QTEST(m_bench->boxes.informativeTexts().at(0), "details");
+    QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
 void TestMainWindow::showsModuleInfo_data()
@@ -641,23 +731,38 @@ void TestMainWindow::lostLineIsReportedOnce()
     QCOMPARE(log.lines().last(), QString("SerialPortError = %1").arg(int(QSerialPort::NotOpenError)));
 }
 
+void TestMainWindow::lineLostDuringQuestionSendsNothing_data()
+{
+    QTest::addColumn<bool>("noticedFirst");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("noticed before the answer") << true
+        << "Nothing was written: the connection to the ZORVEL was lost.\nReconnect the SERVICE PORT and restart this app.";
+    QTest::newRow("found by the write") << false
+        << "The connection to the ZORVEL was lost while writing: the ZORVEL may have received all, part or none of "
+           "it.\nReconnect the SERVICE PORT, restart this app and check what the ZORVEL holds.";
+}
+
 void TestMainWindow::lineLostDuringQuestionSendsNothing()
 {
+    QFETCH(bool, noticedFirst);
     startWindow();
     waitForReadBack();
     const int requestsBefore = m_bench->module.requests().size();
 
-    m_bench->boxes.setHook([this](QMessageBox *) {
+    m_bench->boxes.setHook([this, noticedFirst](QMessageBox *) {
         m_bench->module.closeLine();
-        QTRY_VERIFY(!m_bench->port.isOpen());
+        if (noticedFirst)
+            QTRY_VERIFY(!m_bench->port.isOpen());
     });
     action("action_Factory_Default")->trigger();
 
     QCOMPARE(m_bench->boxes.texts().size(), 2);
-    QCOMPARE(m_bench->boxes.texts().at(1), QString("Nothing was written: the connection to the ZORVEL was lost.\n"
-                                             "Reconnect the SERVICE PORT and restart this app."));
+    QTEST(m_bench->boxes.texts().at(1), "warning");
     QCOMPARE(m_bench->boxes.icons().at(1), QMessageBox::Warning);
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
+    QVERIFY(!m_bench->port.isOpen());
+    QVERIFY(widget<QLabel>("lblConnectInfo")->text().startsWith("Disconnected from "));
 }
 
 void TestMainWindow::helpOpensManualBesideProgram()

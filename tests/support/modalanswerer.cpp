@@ -22,9 +22,19 @@ void ModalAnswerer::setHook(std::function<void(QMessageBox *)> hook)
     m_hook = std::move(hook);
 }
 
+void ModalAnswerer::setFileAnswer(const QString &path)
+{
+    m_fileAnswer = path;
+}
+
 QStringList ModalAnswerer::texts() const
 {
     return m_texts;
+}
+
+QStringList ModalAnswerer::informativeTexts() const
+{
+    return m_informativeTexts;
 }
 
 QStringList ModalAnswerer::titles() const
@@ -40,17 +50,26 @@ QList<QMessageBox::Icon> ModalAnswerer::icons() const
 void ModalAnswerer::clear()
 {
     m_texts.clear();
+    m_informativeTexts.clear();
     m_titles.clear();
     m_icons.clear();
 }
 
 void ModalAnswerer::answerOpenBox()
 {
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible() || box->property("answered").toBool())
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible() || modal->property("answered").toBool())
+        return;
+    if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+        answerFileDialog(dialog);
+        return;
+    }
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (!box)
         return;
     box->setProperty("answered", true);
     m_texts << box->text();
+    m_informativeTexts << box->informativeText();
     m_titles << box->windowTitle();
     m_icons << box->icon();
     if (m_hook) {
@@ -61,4 +80,18 @@ void ModalAnswerer::answerOpenBox()
     if (!button)
         button = box->buttons().value(0);
     button->click();
+}
+
+void ModalAnswerer::answerFileDialog(QFileDialog *dialog)
+{
+    dialog->setProperty("answered", true);
+    if (m_fileAnswer.isEmpty()) {
+        dialog->reject();
+        return;
+    }
+    dialog->selectFile(m_fileAnswer);
+    // The file dialog's own accept() checks the choice as its button does,
+    // and may ask about it in a box of its own: it runs outside this timer's
+    // slot, so that the timer can answer that box.
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }

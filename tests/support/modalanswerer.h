@@ -1,6 +1,7 @@
 #ifndef MODALANSWERER_H
 #define MODALANSWERER_H
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
@@ -9,9 +10,10 @@
 #include <functional>
 
 // Answers the application's modal message boxes as a user would: every few
-// milliseconds it looks for one, records its text and presses a button.
+// milliseconds it looks for one, records its texts and presses a button.
 // Question boxes get the chosen answer, all others their only button. A
-// hook can act while a box is still open, before it is answered.
+// hook can act while a box is still open, before it is answered. A file
+// dialog is given the chosen file, or cancelled when none is chosen.
 class ModalAnswerer : public QObject
 {
     Q_OBJECT
@@ -21,19 +23,24 @@ public:
 
     void setAnswer(QMessageBox::StandardButton answer);
     void setHook(std::function<void(QMessageBox *)> hook);
+    void setFileAnswer(const QString &path);
 
     QStringList texts() const;
+    QStringList informativeTexts() const;
     QStringList titles() const;
     QList<QMessageBox::Icon> icons() const;
     void clear();
 
 private:
     void answerOpenBox();
+    void answerFileDialog(QFileDialog *dialog);
 
     QTimer m_timer;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     std::function<void(QMessageBox *)> m_hook;
+    QString m_fileAnswer;
     QStringList m_texts;
+    QStringList m_informativeTexts;
     QStringList m_titles;
     QList<QMessageBox::Icon> m_icons;
 };

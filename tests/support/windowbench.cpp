@@ -1,5 +1,9 @@
 #include "windowbench.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
 QString WindowBench::open()
 {
     if (!line.open())
@@ -13,4 +17,17 @@ MainWindow *WindowBench::startWindow()
 {
     window = std::make_unique<MainWindow>(QSerialPortInfo(port), &port);
     return window.get();
+}
+
+void WindowBench::edit(const QStringList &edits)
+{
+    for (const QString &edit : edits) {
+        const QByteArray name = edit.section('=', 0, 0).toLatin1();
+        if (auto *box = window->findChild<QComboBox *>(name))
+            box->setCurrentText(edit.section('=', 1));
+        else if (auto *field = window->findChild<QLineEdit *>(name))
+            field->setText(edit.section('=', 1));
+        else
+            widget<QCheckBox>(name.constData())->click();
+    }
 }

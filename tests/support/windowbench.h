@@ -19,6 +19,9 @@ public:
     // Empty when the line and the port are open, else what went wrong.
     QString open();
     MainWindow *startWindow();
+    // Edits the window as a user would: "name=text" sets a combo box's or a
+    // line edit's text, a bare name clicks a check box.
+    void edit(const QStringList &edits);
 
     template<typename T>
     T *widget(const char *name) const

@@ -1,0 +1,252 @@
+// Saving and loading settings documents in the main window, on a simulated
+// module over a pseudo-terminal, checked against the command line, which
+// runs in this process on the same line once the window has let go of it.
+
+#include "commandline.h"
+#include "console.h"
+#include "windowbench.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Every field of both tabs as the user reads it, and whether it can be edited.
+QStringList fieldStates(const MainWindow &window)
+{
+    QStringList states;
+    for (const auto *box : window.findChildren<QComboBox *>())
+        states << box->objectName() + '=' + box->currentText();
+    for (const auto *edit : window.findChildren<QLineEdit *>())
+        states << edit->objectName() + '=' + edit->text() + (edit->isEnabled() ? "" : " (fixed)");
+    for (const auto *check : window.findChildren<QCheckBox *>())
+        states << check->objectName() + '=' + (check->isChecked() ? "on" : "off") + (check->isEnabled() ? "" : " (fixed)");
+    return states;
+}
+
+// The frames of the given types the module received, in hex.
+QList<QByteArray> framesOf(const SimulatedModule &module, const QList<int> &types, int from = 0)
+{
+    QList<QByteArray> frames;
+    for (const QByteArray &request : module.requests().mid(from)) {
+        if (types.contains(quint8(request.at(2))))
+            frames << request.toHex(' ');
+    }
+    return frames;
+}
+
+} // namespace
+
+class TestWindowDocuments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void savedDocumentServesBothPrograms_data();
+    void savedDocumentServesBothPrograms();
+    void badDocumentChangesNoField_data();
+    void badDocumentChangesNoField();
+    void refusedSaveLeavesNoFile_data();
+    void refusedSaveLeavesNoFile();
+
+private:
+    void startAndRead();
+    int runZorvel(const QStringList &arguments);
+    QString writeFile(const QByteArray &content);
+
+    std::unique_ptr<WindowBench> m_bench;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_output;
+};
+
+void TestWindowDocuments::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_bench = std::make_unique<WindowBench>();
+    const QString error = m_bench->open();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void TestWindowDocuments::cleanup()
+{
+    m_bench.reset();
+}
+
+void TestWindowDocuments::startAndRead()
+{
+    m_bench->startWindow();
+    QTRY_COMPARE(m_bench->widget<QLineEdit>("txtAutoSpollIntv")->text(),
+                 QString::number(m_bench->module.state().autoSpollIntv));
+}
+
+int TestWindowDocuments::runZorvel(const QStringList &arguments)
+{
+    QBuffer input;
+    QBuffer output;
+    QBuffer errors;
+    input.open(QIODevice::ReadOnly);
+    output.open(QIODevice::WriteOnly);
+    errors.open(QIODevice::WriteOnly);
+    Console console(&input, &output, &errors, false);
+    CommandLine commandLine(console, [] { return QList<PortEntry>(); });
+    const int code = commandLine.run(QStringList { "zorvel" } + arguments + QStringList { "--port", m_bench->line.slavePath() });
+    m_output = QString::fromUtf8(output.data() + errors.data());
+    return code;
+}
+
+QString TestWindowDocuments::writeFile(const QByteArray &content)
+{
+    const QString path = m_dir->filePath("document.json");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestWindowDocuments::savedDocumentServesBothPrograms_data()
+{
+    QTest::addColumn<bool>("modulePelta");
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<QString>("differences");
+
+    QTest::newRow("as read") << false << QStringList() << QString();
+    QTest::newRow("PELTA as read") << true << QStringList() << QString();
+    QTest::newRow("both tabs edited") << false
+        << QStringList { "cboBitrate=19200", "cboFlowControl=HARDWARE", "txtAutoSpollIntv=250", "chkAutoSpoll" }
+        << "rs232c.bitrate: 9600 -> 19200\nrs232c.flowControl: \"NONE\" -> \"HARDWARE\"\n"
+           "usbtmc.autoSerialPoll: false -> true\nusbtmc.autoSerialPollInterval: 1000 -> 250\n";
+    QTest::newRow("block transfer off frees the terminator") << false
+        << QStringList { "chk4882Block", "txtTermcharCode=0x0D", "txtIdnQuery=ID?" }
+        << "rs232c.termchar: \"0x0A\" -> \"0x0D\"\nrs232c.block4882: true -> false\n"
+           "rs232c.idnQuery: \"*IDN?\" -> \"ID?\"\n";
+}
+
+// The window saves what its fields show; the command line finds exactly
+// the edits in it and writes them. The window, loading the same document
+// into a fresh read-back, shows the same fields and writes the same bytes.
+void TestWindowDocuments::savedDocumentServesBothPrograms()
+{
+    QFETCH(bool, modulePelta);
+    QFETCH(QStringList, edits);
+    QFETCH(QString, differences);
+    ModuleState state = m_bench->module.state();
+    state.peltaSafu = modulePelta;
+    m_bench->module.setState(state);
+    startAndRead();
+    m_bench->edit(edits);
+    const QStringList saved = fieldStates(*m_bench->window);
+    const QString path = m_dir->filePath("saved.json");
+    m_bench->boxes.setFileAnswer(path);
+    m_bench->widget<QAction>("action_Save_Settings")->trigger();
+    QVERIFY2(m_bench->boxes.texts().isEmpty(), qPrintable(m_bench->boxes.texts().join('\n')));
+
+    m_bench->window.reset();
+    m_bench->port.close();
+    QCOMPARE(runZorvel({ "diff", path }), differences.isEmpty() ? 0 : 1);
+    QCOMPARE(m_output, differences);
+    const int before = m_bench->module.requests().size();
+    QCOMPARE(runZorvel({ "apply", path, "--yes" }), 0);
+    const QList<QByteArray> byZorvel = framesOf(m_bench->module, { 2, 4 }, before);
+
+    m_bench->module.setState(state);
+    QVERIFY(m_bench->port.open(QIODevice::ReadWrite));
+    startAndRead();
+    m_bench->boxes.setFileAnswer(path);
+    m_bench->widget<QAction>("action_Load_Settings")->trigger();
+    QCOMPARE(fieldStates(*m_bench->window), saved);
+    const int windowFrom = m_bench->module.requests().size();
+    m_bench->widget<QAction>("action_Rs232cSync_To")->trigger();
+    m_bench->widget<QAction>("action_UsbtmcSync_To")->trigger();
+    QTRY_COMPARE(framesOf(m_bench->module, { 2, 4 }, windowFrom).size(), 2);
+    const QList<QByteArray> byWindow = framesOf(m_bench->module, { 2, 4 }, windowFrom);
+    for (const QByteArray &frame : byZorvel)
+        QVERIFY2(byWindow.contains(frame), frame.constData());
+}
+
+void TestWindowDocuments::badDocumentChangesNoField_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("unreadable") << QByteArray("{\"rs232c\": {") << "line 1, column ";
+    QTest::newRow("bitrate off the list") << QByteArray(R"({"rs232c": {"bitrate": 14400, "stopbits": 2}})")
+                                          << "rs232c.bitrate = 14400: expected one of 115200";
+    QTest::newRow("unknown key") << QByteArray(R"({"usbtmc": {"interval": 5}})") << "usbtmc.interval = 5: unknown key";
+    QTest::newRow("terminator against the module's block transfer")
+        << QByteArray(R"({"rs232c": {"termchar": "0x0D"}, "usbtmc": {"autoSerialPoll": true}})")
+        << R"(rs232c.termchar = "0x0D": expected "0x0A" while rs232c.block4882 is true)";
+}
+
+void TestWindowDocuments::badDocumentChangesNoField()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, problem);
+    startAndRead();
+    m_bench->widget<QComboBox>("cboBitrate")->setCurrentText("4800");
+    const QStringList before = fieldStates(*m_bench->window);
+    const QString path = writeFile(document);
+
+    m_bench->boxes.setFileAnswer(path);
+    m_bench->widget<QAction>("action_Load_Settings")->trigger();
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+    QCOMPARE(m_bench->boxes.icons().at(0), QMessageBox::Warning);
+    const QString warning = m_bench->boxes.texts().at(0);
+    QVERIFY2(warning.startsWith("No settings were loaded from " + QDir::toNativeSeparators(path) + ":\n"),
+             qPrintable(warning));
+    QVERIFY2(warning.contains(problem), qPrintable(warning));
+    QCOMPARE(fieldStates(*m_bench->window), before);
+}
+
+void TestWindowDocuments::refusedSaveLeavesNoFile_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("termchar");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("not read") << true << QString() << "settings.json"
+        << "The settings were not saved: they have not been read from the ZORVEL yet.\nUse Device → Refresh first.";
+    QTest::newRow("terminator not a byte") << false << "0x100" << "settings.json"
+        << "The settings were not saved.\nTermchar Code must be a hexadecimal number from 0x00 to 0xFF, "
+           "for example 0x0A.";
+    QTest::newRow("folder missing") << false << QString() << "missing/settings.json"
+        << "The settings were not saved to %1:\n";
+}
+
+void TestWindowDocuments::refusedSaveLeavesNoFile()
+{
+    QFETCH(bool, silent);
+    QFETCH(QString, termchar);
+    QFETCH(QString, file);
+    QFETCH(QString, warning);
+    ModuleState state = m_bench->module.state();
+    state.block4882 = 0;
+    m_bench->module.setState(state);
+    m_bench->module.setSilent(silent);
+    writeFile("{}");
+    if (silent)
+        m_bench->startWindow();
+    else
+        startAndRead();
+    if (!termchar.isEmpty())
+        m_bench->widget<QLineEdit>("txtTermcharCode")->setText(termchar);
+    const QString path = m_dir->filePath(file);
+
+    m_bench->boxes.setFileAnswer(path);
+    m_bench->widget<QAction>("action_Save_Settings")->trigger();
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+    QVERIFY2(m_bench->boxes.texts().at(0).startsWith(warning.replace("%1", QDir::toNativeSeparators(path))),
+             qPrintable(m_bench->boxes.texts().at(0)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+             QStringList { "document.json" });
+}
+
+QTEST_MAIN(TestWindowDocuments)
+#include "tst_windowdocuments.moc"
