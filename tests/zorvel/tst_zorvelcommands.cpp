@@ -1,11 +1,8 @@
-#include "commandline.h"
-#include "console.h"
-#include "moduleline.h"
+#include "commandbench.h"
 
 #include <QtTest>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -46,8 +43,7 @@ private:
     QList<QByteArray> writes(int index = 0) const;
     QString writeDocument(const QByteArray &json);
 
-    std::vector<std::unique_ptr<ModuleLine>> m_lines;
-    QList<PortEntry> m_systemPorts;
+    std::unique_ptr<CommandBench> m_bench;
     QString m_output;
     QString m_errors;
     QTemporaryDir m_dir;
@@ -55,61 +51,40 @@ private:
 
 void TestZorvelCommands::init()
 {
-    m_lines.clear();
-    addLine();
-    m_systemPorts = servicePorts();
+    m_bench = std::make_unique<CommandBench>();
 }
 
 void TestZorvelCommands::addLine()
 {
-    m_lines.push_back(std::make_unique<ModuleLine>());
+    m_bench->addLine();
 }
 
 SimulatedModule &TestZorvelCommands::module(int index)
 {
-    return m_lines.at(index)->module;
+    return m_bench->module(index);
 }
 
 QString TestZorvelCommands::path(int index) const
 {
-    return m_lines.at(index)->path();
+    return m_bench->path(index);
 }
 
 QList<PortEntry> TestZorvelCommands::servicePorts() const
 {
-    QList<PortEntry> ports;
-    for (size_t i = 0; i < m_lines.size(); ++i)
-        ports << PortEntry { path(int(i)), "ZORVEL Service Port", QString("SN%1").arg(i + 1), path(int(i)) };
-    return ports;
+    return m_bench->servicePorts();
 }
 
 int TestZorvelCommands::run(const QStringList &arguments, const QByteArray &answers, bool interactive)
 {
-    QBuffer input;
-    QBuffer output;
-    QBuffer errors;
-    input.setData(answers);
-    input.open(QIODevice::ReadOnly);
-    output.open(QIODevice::WriteOnly);
-    errors.open(QIODevice::WriteOnly);
-    Console console(&input, &output, &errors, interactive);
-    const QList<PortEntry> ports = m_systemPorts;
-    CommandLine commandLine(console, [ports] { return ports; });
-    const int code = commandLine.run(QStringList { "zorvel" } + arguments);
-    m_output = QString::fromUtf8(output.data());
-    m_errors = QString::fromUtf8(errors.data());
+    const int code = m_bench->run(arguments, answers, interactive);
+    m_output = m_bench->output;
+    m_errors = m_bench->errors;
     return code;
 }
 
 QList<QByteArray> TestZorvelCommands::writes(int index) const
 {
-    QList<QByteArray> frames;
-    for (const QByteArray &request : m_lines.at(index)->module.requests()) {
-        const quint8 type = quint8(request.at(2));
-        if (type == 2 || type == 4 || type == 9)
-            frames << request.toHex(' ');
-    }
-    return frames;
+    return m_bench->writes(index);
 }
 
 QString TestZorvelCommands::writeDocument(const QByteArray &json)
@@ -145,7 +120,7 @@ void TestZorvelCommands::list()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, output);
-    m_systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0" },
+    m_bench->systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0" },
                       { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0" },
                       { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0" },
                       { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7" } };
@@ -248,17 +223,17 @@ void TestZorvelCommands::document_data()
     QTest::addColumn<QList<QByteArray>>("frames");
 
     QTest::newRow("values the module holds, module group ignored")
-        << QByteArray(R"({"module": {"version": "0"}, "rs232c": {"bitrate": 9600}, "usbtmc": {}})") << 0 << QString()
+        << QByteArray(R"({"format": "zorvel-settings/1", "module": {"version": "0"}, "rs232c": {"bitrate": 9600}, "usbtmc": {}})") << 0 << QString()
         << 0 << QList<QByteArray>();
-    QTest::newRow("usbtmc only") << QByteArray(R"({"usbtmc": {"autoSerialPoll": true}})") << 1
+    QTest::newRow("usbtmc only") << QByteArray(R"({"format": "zorvel-settings/1", "usbtmc": {"autoSerialPoll": true}})") << 1
                                  << "usbtmc.autoSerialPoll: false -> true\n" << 0 << QList<QByteArray> { PollingOn };
-    QTest::newRow("rs232c only") << QByteArray(R"({"rs232c": {"bitrate": 115200, "flowControl": "HARDWARE"}})") << 1
+    QTest::newRow("rs232c only") << QByteArray(R"({"format": "zorvel-settings/1", "rs232c": {"bitrate": 115200, "flowControl": "HARDWARE"}})") << 1
         << "rs232c.bitrate: 9600 -> 115200\nrs232c.flowControl: \"NONE\" -> \"HARDWARE\"\n" << 0
         << QList<QByteArray> { "4d 30 02 19 00 c2 01 00 01 02 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
-    QTest::newRow("pelta, its interlocks met") << QByteArray(R"({"rs232c": {"pelta": true}})") << 1
+    QTest::newRow("pelta, its interlocks met") << QByteArray(R"({"format": "zorvel-settings/1", "rs232c": {"pelta": true}})") << 1
         << "rs232c.pelta: false -> true\n" << 0
         << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 01" };
-    QTest::newRow("refused") << QByteArray(R"({"rs232c": {"bitrate": 14400, "stopbits": 3}, "extra": 1})") << 2
+    QTest::newRow("refused") << QByteArray(R"({"format": "zorvel-settings/1", "rs232c": {"bitrate": 14400, "stopbits": 3}, "extra": 1})") << 2
                              << QString() << 3 << QList<QByteArray>();
     QTest::newRow("unreadable") << QByteArray("{") << 2 << QString() << 1 << QList<QByteArray>();
 }
@@ -428,10 +403,10 @@ void TestZorvelCommands::portSelection()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, error);
-    while (int(m_lines.size()) < modules)
+    while (int(m_bench->lines.size()) < modules)
         addLine();
-    m_systemPorts = servicePorts().mid(0, modules);
-    m_systemPorts << PortEntry { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0" };
+    m_bench->systemPorts = servicePorts().mid(0, modules);
+    m_bench->systemPorts << PortEntry { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0" };
 
     QCOMPARE(run(QStringList { "show", "--json" } + arguments), exitCode);
     error.replace("%1", path(0)).replace("%2", modules > 1 ? path(1) : QString());
@@ -447,7 +422,7 @@ void TestZorvelCommands::portSelection()
 void TestZorvelCommands::allWithOneSilent()
 {
     addLine();
-    m_systemPorts = servicePorts();
+    m_bench->systemPorts = servicePorts();
     module(0).setSilent(true);
 
     QElapsedTimer clock;
@@ -459,7 +434,7 @@ void TestZorvelCommands::allWithOneSilent()
     QCOMPARE(m_output, path(1) + ": " + PowerCycle);
     QCOMPARE(writes(1), QList<QByteArray> { PollingOn });
 
-    const QString file = writeDocument(R"({"usbtmc": {"autoSerialPoll": false}})");
+    const QString file = writeDocument(R"({"format": "zorvel-settings/1", "usbtmc": {"autoSerialPoll": false}})");
     QCOMPARE(run({ "diff", file, "--all", "--timeout", "200" }), 3);
     QCOMPARE(m_output, path(1) + ": usbtmc.autoSerialPoll: true -> false\n");
 

@@ -1,0 +1,40 @@
+#ifndef COMMANDBENCH_H
+#define COMMANDBENCH_H
+
+#include "moduleline.h"
+#include "portselection.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// The command line run in this process against simulated modules on
+// pseudo-terminals, which answer while a command waits for their replies.
+// The system's port list holds the modules' lines as service ports, SN1,
+// SN2 and so on, unless a test gives another.
+class CommandBench
+{
+public:
+    CommandBench();
+
+    void addLine();
+    SimulatedModule &module(int index = 0);
+    QString path(int index = 0) const;
+    QList<PortEntry> servicePorts() const;
+    // Runs "zorvel ARGUMENTS" with the answers as standard input, which is a
+    // terminal when interactive; output and errors keep what it wrote.
+    int run(const QStringList &arguments, const QByteArray &answers = QByteArray(), bool interactive = false);
+    // The write and reset frames the module received, in hex.
+    QList<QByteArray> writes(int index = 0) const;
+
+    std::vector<std::unique_ptr<ModuleLine>> lines;
+    QList<PortEntry> systemPorts;
+    QString output;
+    QString errors;
+};
+
+#endif // COMMANDBENCH_H
