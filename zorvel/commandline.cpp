@@ -144,6 +144,17 @@ int CommandLine::runCommand(const CommandDescription &command, const QStringList
         m_console.print(commandHelp(command));
         return ExitSuccess;
     }
+    for (const QString &name : command.options) {
+        const QStringList names = option(name).names();
+        const auto given = std::count_if(parser.optionNames().cbegin(), parser.optionNames().cend(),
+                                         [&names](const QString &used) { return names.contains(used); });
+        if (given > 1)
+            return usageError(tr("--%1 is given more than once").arg(name), command.name);
+    }
+    for (const char *name : { "port", "serial" }) {
+        if (command.options.contains(name) && parser.isSet(name) && parser.value(name).isEmpty())
+            return usageError(tr("--%1 needs a value").arg(name), command.name);
+    }
     const QStringList positional = parser.positionalArguments();
     const int wanted = command.argument ? 1 : 0;
     if (positional.size() < wanted || (positional.size() > wanted && QString(command.name) != "set"))
@@ -261,11 +272,13 @@ QString CommandLine::generalHelp() const
               "  --timeout MS  How long to wait for each reply (default 1000).\n"
               "Without them, the one service port there is.\n"
               "\n"
-              "Exit status: 0 success; 1 diff found differences; 2 bad usage, bad document or\n"
-              "refused confirmation; 3 no port, port not opened, no reply or module restarted;\n"
-              "4 the settings read back after --verify differ.\n"
+              "Exit status: 0 success; 1 diff found differences; 2 bad usage, bad document,\n"
+              "refused confirmation, a module value outside the rules that a write would send\n"
+              "back, or an output file that cannot be written; 3 no port, port not opened, no\n"
+              "reply, line lost, bytes that are not a frame, or module restarted; 4 the\n"
+              "settings read back after --verify differ. See zorvel(1) for each case.\n"
               "\n"
-              "New settings take effect when the ZORVEL is power-cycled. See zorvel(1).")
+              "New settings take effect when the ZORVEL is power-cycled.")
         .arg(commands);
 }
 

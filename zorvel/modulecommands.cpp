@@ -20,9 +20,31 @@ QString tr(const char *text)
     return QCoreApplication::translate("ModuleCommands", text);
 }
 
+// Text from a module or a device reaches the terminal with its control
+// characters, and the backslash that escapes them, written as escapes, so
+// that it can neither move the cursor nor pass for other text.
+QString terminalSafe(const QString &text)
+{
+    QString safe;
+    for (const QChar c : text) {
+        if (c == '\\')
+            safe += "\\\\";
+        else if (c.category() == QChar::Other_Control)
+            safe += QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
+        else
+            safe += c;
+    }
+    return safe;
+}
+
 QString plainText(const QJsonValue &value)
 {
-    return value.isString() ? value.toString() : SettingsDocument::valueText(value);
+    return value.isString() ? terminalSafe(value.toString()) : SettingsDocument::valueText(value);
+}
+
+QString groupsText(const QStringList &groups)
+{
+    return groups.join(QCoreApplication::translate("ModuleCommands", " and "));
 }
 
 QStringList alignedRows(const QList<QStringList> &rows)
@@ -77,7 +99,7 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
             members << QString("    %1: %2").arg(SettingsDocument::valueText(field.first),
                                                  SettingsDocument::valueText(field.second));
             if (field.second.isString())
-                row << (field.second.toString().isEmpty() ? "-" : field.second.toString());
+                row << (field.second.toString().isEmpty() ? "-" : terminalSafe(field.second.toString()));
         }
         objects << "  {\n" + members.join(",\n") + "\n  }";
         rows << row;
@@ -162,8 +184,13 @@ int ModuleCommands::reset(const QStringList &ports)
     return forEachPort(ports, [&](const QString &port, ServiceSession &session) {
         if (!m_options.yes && !m_console.confirm(tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(port)))
             return int(ExitUsage);
-        if (!session.factoryReset())
-            return sessionFailed(port, session);
+        if (!session.factoryReset()) {
+            const int failure = sessionFailed(port, session);
+            if (session.failedRequestSent())
+                printError(port, tr("the factory reset had been sent; whether the module carried it out is "
+                                    "unknown until it is read again (zorvel show)"));
+            return failure;
+        }
         print(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
         return int(ExitSuccess);
     });
@@ -255,10 +282,22 @@ int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const
         print(port, tr("nothing to write"));
         return ExitSuccess;
     }
+    // A group goes out whole: a value the module reports outside the rules,
+    // which the document leaves as it is, would be written back.
+    QStringList outside;
+    for (const QString &group : groups)
+        outside += SettingsDocument::outsideRules(merged, group);
+    if (!outside.isEmpty()) {
+        for (const QString &problem : outside)
+            printError(port, tr("the module reports %1").arg(problem));
+        printError(port, tr("nothing written: give these settings values the rules take (with set, or with apply "
+                            "and a document that gives every setting), or reset the module (zorvel reset)"));
+        return ExitUsage;
+    }
     if (m_options.dryRun) {
         for (const QString &line : SettingsDocument::differences(current, merged))
             print(port, line);
-        print(port, tr("dry run: would write %1; nothing written").arg(groups.join(tr(" and "))));
+        print(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)));
         return ExitSuccess;
     }
     for (const QString &group : groups) {
@@ -274,11 +313,19 @@ int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const
 int ModuleCommands::write(const QString &port, ServiceSession &session, const ModuleSettings &settings,
                           const QStringList &groups)
 {
+    QStringList sent;
     for (const QString &group : groups) {
         const bool done = group == "rs232c" ? session.writeRs232c(settings.rs232c)
                                             : session.writeUsbtmc(settings.usbtmc);
-        if (!done)
-            return sessionFailed(port, session);
+        if (done || session.failedRequestSent())
+            sent << group;
+        if (!done) {
+            const int failure = sessionFailed(port, session);
+            if (!sent.isEmpty())
+                printError(port, tr("the %1 settings had been sent; what the module made of them is unknown "
+                                    "until it is read again (zorvel show)").arg(groupsText(sent)));
+            return failure;
+        }
     }
     print(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
     return ExitSuccess;

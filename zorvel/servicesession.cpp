@@ -3,11 +3,18 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QIODevice>
+#include <QSerialPort>
 #include <QTimer>
 
-ServiceSession::ServiceSession(QIODevice *device, int timeoutMs)
-    : m_device(device), m_timeoutMs(timeoutMs)
+namespace {
+
+// What a frame that is not one starts with, for the message.
+constexpr int ShownBytes = 16;
+
+} // namespace
+
+ServiceSession::ServiceSession(QSerialPort *port, int timeoutMs)
+    : m_port(port), m_timeoutMs(timeoutMs)
 {
 }
 
@@ -54,15 +61,29 @@ QString ServiceSession::errorString() const
     return m_errorString;
 }
 
+bool ServiceSession::failedRequestSent() const
+{
+    return m_error != Error::None && m_requestSent;
+}
+
+// Whatever came in while no request was open answers nothing the session
+// asked; a restart notice among it ends the session before the request goes
+// out. The request is flushed at once, so that one that went out is known
+// to have.
 std::optional<QByteArray> ServiceSession::exchange(const QByteArray &request, FrameType replyType)
 {
     if (m_error != Error::None)
         return std::nullopt;
-    if (m_device->write(request) != request.size()) {
+    m_requestSent = false;
+    takeReply(std::nullopt);
+    if (m_error != Error::None)
+        return std::nullopt;
+    if (m_port->write(request) != request.size() || !m_port->flush()) {
         fail(Error::LineLost, QCoreApplication::translate("ServiceSession", "the request could not be sent: %1")
-                                  .arg(m_device->errorString()));
+                                  .arg(m_port->errorString()));
         return std::nullopt;
     }
+    m_requestSent = true;
     return nextFrame(replyType);
 }
 
@@ -70,18 +91,13 @@ std::optional<QByteArray> ServiceSession::nextFrame(FrameType replyType)
 {
     const QDeadlineTimer deadline(m_timeoutMs);
     for (;;) {
-        m_buffer.append(m_device->readAll());
-        while (const auto frame = m_buffer.takeFrame()) {
-            if (isRestartNotice(*frame)) {
-                fail(Error::Restarted, QCoreApplication::translate("ServiceSession",
-                    "the ZORVEL has restarted; wait until it is back and run the command again"));
-                return std::nullopt;
-            }
-            if (frameType(*frame) == replyType)
-                return frame;
-        }
-        if (!m_device->isOpen()) {
-            fail(Error::LineLost, QCoreApplication::translate("ServiceSession", "the line was closed"));
+        if (const auto frame = takeReply(replyType))
+            return frame;
+        if (m_error != Error::None)
+            return std::nullopt;
+        if (!m_lineError.isEmpty()) {
+            fail(Error::LineLost, QCoreApplication::translate("ServiceSession", "the line to the module was lost (unplugged, switched off or closed): %1")
+                                      .arg(m_lineError));
             return std::nullopt;
         }
         if (deadline.hasExpired()) {
@@ -93,18 +109,51 @@ std::optional<QByteArray> ServiceSession::nextFrame(FrameType replyType)
     }
 }
 
+// Takes the received frames up to the first of the reply type, dropping
+// others; with no type, takes them all. Bytes that are not a frame, or a
+// restart notice, fail the session.
+std::optional<QByteArray> ServiceSession::takeReply(std::optional<FrameType> replyType)
+{
+    if (m_port->isOpen())
+        m_buffer.append(m_port->readAll());
+    while (const auto frame = m_buffer.takeFrame()) {
+        if (!frame->startsWith("M0")) {
+            fail(Error::BadReply, QCoreApplication::translate("ServiceSession",
+                "the module sent bytes that are not a frame: %1").arg(QString(frame->left(ShownBytes).toHex(' '))));
+            return std::nullopt;
+        }
+        if (isRestartNotice(*frame)) {
+            fail(Error::Restarted, QCoreApplication::translate("ServiceSession",
+                "the ZORVEL has restarted; wait until it is back and run the command again"));
+            return std::nullopt;
+        }
+        if (replyType && frameType(*frame) == *replyType)
+            return frame;
+    }
+    return std::nullopt;
+}
+
 // Waits on a local event loop, so that the port's own notifiers (and a
-// module simulated in the same process) keep running.
+// module simulated in the same process) keep running. A port error (the
+// device gone, a hang-up, the far end closed) ends the wait at once: the
+// port would otherwise signal it over and over until the timeout. The port
+// is closed then, which stops its notifier.
 void ServiceSession::waitForBytes(qint64 msLeft)
 {
-    if (m_device->bytesAvailable() > 0)
+    if (m_port->bytesAvailable() > 0)
         return;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(m_device, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    QObject::connect(m_device, &QIODevice::aboutToClose, &loop, &QEventLoop::quit);
+    QObject::connect(m_port, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(m_port, &QSerialPort::errorOccurred, &loop, [this, &loop](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+            return;
+        m_lineError = m_port->errorString();
+        m_port->close();
+        loop.quit();
+    });
     timer.start(int(msLeft));
     loop.exec();
 }

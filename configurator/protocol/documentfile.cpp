@@ -1,7 +1,35 @@
 #include "documentfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+namespace {
+
+// QSaveFile buffers what is written and reports a failed write, such as a
+// full disk, only when it is flushed before commit(); commit() alone would
+// put a cut-short file in the old one's place. Uncommitted, the temporary
+// file goes with the QSaveFile.
+bool replaceFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+bool writeInPlace(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+} // namespace
 
 std::optional<QByteArray> readDocumentFile(const QString &path, QString *error)
 {
@@ -10,23 +38,37 @@ std::optional<QByteArray> readDocumentFile(const QString &path, QString *error)
         *error = file.errorString();
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
+    return readDocument(file, error);
+}
+
+// Reads on until the end or one byte past the limit, so that an endless
+// source such as /dev/zero is given up at once.
+std::optional<QByteArray> readDocument(QIODevice &device, QString *error)
+{
+    QByteArray bytes;
+    while (bytes.size() <= MaxDocumentSize) {
+        const QByteArray chunk = device.read(MaxDocumentSize + 1 - bytes.size());
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    if (file && file->error() != QFileDevice::NoError) {
+        *error = file->errorString();
+        return std::nullopt;
+    }
+    if (bytes.size() > MaxDocumentSize) {
+        *error = QCoreApplication::translate("DocumentFile", "larger than %1 KiB; a settings document is far smaller")
+                     .arg(MaxDocumentSize / 1024);
         return std::nullopt;
     }
     return bytes;
 }
 
-// QSaveFile buffers what is written and reports a failed write, such as a
-// full disk, only when it is flushed before commit(); commit() alone would
-// put a cut-short file in the old one's place. Uncommitted, the temporary
-// file goes with the QSaveFile.
 bool writeDocumentFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit())
-        return true;
-    *error = file.errorString();
-    return false;
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile())
+        return writeInPlace(path, bytes, error);
+    return replaceFile(path, bytes, error);
 }

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -102,10 +103,12 @@ QJsonValue readTermchar(const ModuleSettings &settings)
     return termcharText(settings.rs232c.termcharCode);
 }
 
+// A string is hexadecimal and says so with its "0x", so that "13" cannot
+// mean 0x13 here while the number 13 means 0x0D.
 QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
 {
     std::optional<quint8> code;
-    if (value.isString())
+    if (value.isString() && value.toString().startsWith("0x", Qt::CaseInsensitive))
         code = parseTermcharCode(value.toString());
     else if (const auto number = wholeNumber(value, 0, 255))
         code = quint8(*number);
@@ -192,6 +195,61 @@ QString parseErrorText(const QByteArray &json, const QJsonParseError &error)
     return tr("line %1, column %2: %3").arg(line).arg(column).arg(error.errorString());
 }
 
+// The name of a key as a document writes it, "group.key", or the group's
+// name alone for a key of the document's top level.
+QString nestedName(const QString &parent, const QString &key)
+{
+    return parent.isEmpty() ? key : parent + '.' + key;
+}
+
+QString decodedString(const QByteArray &quoted)
+{
+    return QJsonDocument::fromJson('[' + quoted + ']').array().at(0).toString();
+}
+
+// QJsonDocument keeps the last of two equal keys of an object without a
+// word, so the text, which must already be valid JSON, is read once more
+// for keys that stand twice in one object.
+QStringList repeatedKeys(const QByteArray &json)
+{
+    struct Level {
+        bool isObject;
+        QString name;
+        QSet<QString> keys;
+        bool expectsKey;
+    };
+    QList<Level> levels;
+    QString lastKey;
+    QStringList repeated;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '"') {
+            const int start = i;
+            for (++i; json.at(i) != '"'; ++i) {
+                if (json.at(i) == '\\')
+                    ++i;
+            }
+            if (levels.isEmpty() || !levels.last().isObject || !levels.last().expectsKey)
+                continue;
+            Level &level = levels.last();
+            lastKey = decodedString(json.mid(start, i - start + 1));
+            if (level.keys.contains(lastKey))
+                repeated << nestedName(level.name, lastKey);
+            level.keys.insert(lastKey);
+            level.expectsKey = false;
+        } else if (c == '{' || c == '[') {
+            const bool inObject = !levels.isEmpty() && levels.last().isObject;
+            const QString parent = levels.isEmpty() ? QString() : levels.last().name;
+            levels.append({ c == '{', inObject ? nestedName(parent, lastKey) : parent, {}, true });
+        } else if (c == '}' || c == ']') {
+            levels.removeLast();
+        } else if (c == ',' && levels.last().isObject) {
+            levels.last().expectsKey = true;
+        }
+    }
+    return repeated;
+}
+
 QByteArray indentation(int level)
 {
     return QByteArray(2 * level, ' ');
@@ -213,8 +271,12 @@ std::optional<SettingsDocument> SettingsDocument::parse(const QByteArray &json, 
         *errors << tr("the document is not a JSON object");
         return std::nullopt;
     }
+    for (const QString &name : repeatedKeys(json))
+        *errors << tr("%1: given more than once").arg(name);
     SettingsDocument result;
     const QJsonObject root = document.object();
+    if (!root.contains("format"))
+        *errors << tr("format: missing; expected \"format\": \"%1\"").arg(Format);
     for (auto group = root.begin(); group != root.end(); ++group) {
         if (group.key() == "module")
             continue;
@@ -267,6 +329,8 @@ std::optional<SettingsDocument> SettingsDocument::fromAssignments(const QStringL
             for (const Key &key : Keys)
                 names << key.name;
             *errors << problem(name, value, tr("unknown key; the keys are %1").arg(names.join(", ")));
+        } else if (result.sets(name)) {
+            *errors << tr("%1: %2 is given more than once").arg(assignment, fullName(Keys[keyIndex(name)]));
         } else {
             result.addSetting(name, value, errors);
         }
@@ -286,9 +350,6 @@ void SettingsDocument::addSetting(const QString &name, const QJsonValue &value, 
         *errors << problem(fullName(Keys[key]), value, accepted);
         return;
     }
-    m_settings.erase(std::remove_if(m_settings.begin(), m_settings.end(),
-                                    [key](const Setting &setting) { return setting.key == key; }),
-                     m_settings.end());
     m_settings.append({ key, value });
 }
 
@@ -387,6 +448,21 @@ QList<SettingsDocument::Difference> SettingsDocument::changes(const ModuleSettin
             result.append({ key.group, key.name, before, after });
     }
     return result;
+}
+
+QStringList SettingsDocument::outsideRules(const ModuleSettings &settings, const QString &group)
+{
+    QStringList problems;
+    for (const Key &key : Keys) {
+        if (group != key.group)
+            continue;
+        const QJsonValue value = key.read(settings);
+        ModuleSettings scratch;
+        const QString accepted = key.store(value, scratch);
+        if (!accepted.isEmpty())
+            problems << problem(fullName(key), value, accepted);
+    }
+    return problems;
 }
 
 QStringList SettingsDocument::differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group)

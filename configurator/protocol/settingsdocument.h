@@ -32,9 +32,11 @@ public:
     static const char *const Format;
 
     // Each failed check is one line in errors: the key, its value and what
-    // is accepted.
+    // is accepted. A document names its format, and gives each group and
+    // each key once.
     static std::optional<SettingsDocument> parse(const QByteArray &json, QStringList *errors);
-    // "key=value" or "group.key=value"; a value that is no JSON is a string.
+    // "key=value" or "group.key=value", each key once; a value that is no
+    // JSON is a string.
     static std::optional<SettingsDocument> fromAssignments(const QStringList &assignments, QStringList *errors);
 
     // The module's settings with the document's keys set, after the window's
@@ -61,6 +63,10 @@ public:
     // Each key of the group ("rs232c", "usbtmc", or both when empty) whose
     // value differs, in the document's order.
     static QList<Difference> changes(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
+    // Each key of the group whose value the rules do not take, as a line
+    // "group.key = value: what is accepted". Only a module can report such
+    // values; a document cannot hold them.
+    static QStringList outsideRules(const ModuleSettings &settings, const QString &group);
     // The same as lines "group.key: from -> to".
     static QStringList differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
 

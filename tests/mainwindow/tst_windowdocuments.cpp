@@ -176,11 +176,12 @@ void TestWindowDocuments::badDocumentChangesNoField_data()
     QTest::addColumn<QString>("problem");
 
     QTest::newRow("unreadable") << QByteArray("{\"rs232c\": {") << "line 1, column ";
-    QTest::newRow("bitrate off the list") << QByteArray(R"({"rs232c": {"bitrate": 14400, "stopbits": 2}})")
+    const QByteArray format = R"({"format": "zorvel-settings/1", )";
+    QTest::newRow("bitrate off the list") << format + R"("rs232c": {"bitrate": 14400, "stopbits": 2}})"
                                           << "rs232c.bitrate = 14400: expected one of 115200";
-    QTest::newRow("unknown key") << QByteArray(R"({"usbtmc": {"interval": 5}})") << "usbtmc.interval = 5: unknown key";
+    QTest::newRow("unknown key") << format + R"("usbtmc": {"interval": 5}})" << "usbtmc.interval = 5: unknown key";
     QTest::newRow("terminator against the module's block transfer")
-        << QByteArray(R"({"rs232c": {"termchar": "0x0D"}, "usbtmc": {"autoSerialPoll": true}})")
+        << format + R"("rs232c": {"termchar": "0x0D"}, "usbtmc": {"autoSerialPoll": true}})"
         << R"(rs232c.termchar = "0x0D": expected "0x0A" while rs232c.block4882 is true)";
 }
 

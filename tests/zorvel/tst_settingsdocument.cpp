@@ -87,8 +87,8 @@ void TestSettingsDocument::assignments_data()
         << QStringList { "rs232c.bitrate: 9600 -> 1200", "usbtmc.autoSerialPoll: false -> true" };
     QTest::newRow("quoted text") << QStringList { R"(idnQuery="12")" }
                                  << QStringList { "rs232c.idnQuery: \"ID?\" -> \"12\"" };
-    QTest::newRow("the last of one key wins") << QStringList { "bitrate=1200", "bitrate=2400" }
-                                              << QStringList { "rs232c.bitrate: 9600 -> 2400" };
+    QTest::newRow("a key given twice") << QStringList { "bitrate=1200", "rs232c.bitrate=2400" }
+                                       << QStringList { "refused" };
     QTest::newRow("pelta forces the rest") << QStringList { "pelta=true" }
         << QStringList { "rs232c.termchar: \"0x0D\" -> \"0x0A\"", "rs232c.block4882: false -> true",
                          "rs232c.idnQuery: \"ID?\" -> \"*IDN?\"", "rs232c.pelta: false -> true" };
