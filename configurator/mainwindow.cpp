@@ -148,7 +148,8 @@ void MainWindow::OnMenuFileSaveSettings()
     if (path.isEmpty())
         return;
     m_documentFolder = QFileInfo(path).absolutePath();
-    const auto entries = SettingsDocument::entries(m_port->portName(), m_moduleInfo, { *rs232c, *usbtmc });
+    const auto entries = SettingsDocument::entries(m_port->portName(), m_portInfo.serialNumber(), m_moduleInfo,
+                                                   { *rs232c, *usbtmc });
     QString error;
     if (!writeDocumentFile(path, SettingsDocument::toJson(entries) + '\n', &error))
         refuse(tr("The settings were not saved to %1:\n%2").arg(QDir::toNativeSeparators(path), error));

@@ -1,11 +1,22 @@
 #include "console.h"
 
-#include <QCoreApplication>
 #include <QIODevice>
 
-Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive)
-    : m_input(input), m_output(output), m_errors(errors), m_interactive(interactive)
+Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive, bool outputIsTerminal)
+    : m_input(input), m_output(output), m_errors(errors), m_interactive(interactive),
+      m_outputIsTerminal(outputIsTerminal)
 {
+    m_clock.start();
+}
+
+void Console::setVerbosity(Verbosity verbosity)
+{
+    m_verbosity = verbosity;
+}
+
+bool Console::outputIsTerminal() const
+{
+    return m_outputIsTerminal;
 }
 
 void Console::print(const QString &line)
@@ -13,17 +24,45 @@ void Console::print(const QString &line)
     m_output->write((line + '\n').toLocal8Bit());
 }
 
+void Console::note(const QString &line)
+{
+    if (m_verbosity != Verbosity::Quiet)
+        print(line);
+}
+
 void Console::printError(const QString &line)
 {
     m_errors->write(("zorvel: " + line + '\n').toLocal8Bit());
 }
 
+void Console::inform(const QString &line)
+{
+    if (m_verbosity != Verbosity::Quiet)
+        printError(line);
+}
+
+void Console::trace(const QString &port, FrameDirection direction, const QByteArray &frame)
+{
+    if (m_verbosity == Verbosity::Verbose)
+        m_errors->write((frameTraceLine(m_clock.elapsed(), port, direction, frame) + '\n').toLocal8Bit());
+}
+
+QIODevice *Console::takeInput()
+{
+    m_inputTaken = true;
+    return m_input;
+}
+
 bool Console::confirm(const QString &question)
 {
+    if (m_inputTaken) {
+        printError(tr("%1\nnot confirmed: standard input held the document and can answer no question; "
+                      "give --yes to write without asking").arg(question));
+        return false;
+    }
     if (!m_interactive) {
-        printError(QCoreApplication::translate("Console",
-            "%1\nnot confirmed: standard input is not a terminal; give --yes to write without asking")
-            .arg(question));
+        printError(tr("%1\nnot confirmed: standard input is not a terminal; give --yes to write without asking")
+                       .arg(question));
         return false;
     }
     m_errors->write((question + ' ').toLocal8Bit());

@@ -1,21 +1,41 @@
 #ifndef CONSOLE_H
 #define CONSOLE_H
 
+#include "frametrace.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 
 class QIODevice;
 
-// The program's standard streams: data goes to the output; errors and
-// questions go to the error stream, and answers come from the input, which
-// is asked only when it is a terminal. Text goes out in the locale's
-// encoding as soon as it is written.
+// The program's standard streams. The requested output (tables, documents,
+// differences) goes to the output; notes (a plan, what was written,
+// reminders) go there too unless quiet. Errors and questions go to the
+// error stream, with information unless quiet and the frame trace when
+// verbose. Answers come from the input, which is asked only when it is a
+// terminal and holds no document. Text goes out in the locale's encoding as
+// soon as it is written.
 class Console
 {
+    Q_DECLARE_TR_FUNCTIONS(Console)
+
 public:
-    Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive);
+    enum class Verbosity { Quiet, Normal, Verbose };
+
+    Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive, bool outputIsTerminal = false);
+
+    void setVerbosity(Verbosity verbosity);
+    bool outputIsTerminal() const;
 
     void print(const QString &line);
+    void note(const QString &line);
     void printError(const QString &line);
+    void inform(const QString &line);
+    void trace(const QString &port, FrameDirection direction, const QByteArray &frame);
+
+    // The input, to read a document from; it answers no question after.
+    QIODevice *takeInput();
     // Without a terminal the answer is no, and the error stream says why.
     bool confirm(const QString &question);
 
@@ -24,6 +44,10 @@ private:
     QIODevice *m_output;
     QIODevice *m_errors;
     bool m_interactive;
+    bool m_outputIsTerminal;
+    bool m_inputTaken = false;
+    Verbosity m_verbosity = Verbosity::Normal;
+    QElapsedTimer m_clock;
 };
 
 #endif // CONSOLE_H

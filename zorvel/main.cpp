@@ -10,7 +10,6 @@
 #include <QSerialPortInfo>
 
 #ifdef Q_OS_WIN
-#include <cstdio>
 #include <io.h>
 #else
 #include <clocale>
@@ -23,12 +22,12 @@ namespace {
 // The descriptors of the standard streams, the same on every platform.
 enum StandardDescriptor { StandardInput = 0, StandardOutput = 1, StandardError = 2 };
 
-bool inputIsTerminal()
+bool isTerminal(StandardDescriptor descriptor)
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stdin)) != 0;
+    return _isatty(descriptor) != 0;
 #else
-    return isatty(STDIN_FILENO) == 1;
+    return isatty(descriptor) == 1;
 #endif
 }
 
@@ -77,7 +76,7 @@ int main(int argc, char *argv[])
     input.open(StandardInput, QIODevice::ReadOnly);
     output.open(StandardOutput, QIODevice::WriteOnly | QIODevice::Unbuffered);
     errors.open(StandardError, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    Console console(&input, &output, &errors, inputIsTerminal());
+    Console console(&input, &output, &errors, isTerminal(StandardInput), isTerminal(StandardOutput));
 
     CommandLine commandLine(console, systemPorts);
     return commandLine.run(QCoreApplication::arguments());

@@ -6,7 +6,6 @@
 #include "serviceport.h"
 #include "servicesession.h"
 
-#include <QCoreApplication>
 #include <QSerialPort>
 
 #include <algorithm>
@@ -14,11 +13,6 @@
 namespace {
 
 const char *const Groups[] = { "rs232c", "usbtmc" };
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ModuleCommands", text);
-}
 
 // Text from a module or a device reaches the terminal with its control
 // characters, and the backslash that escapes them, written as escapes, so
@@ -44,7 +38,32 @@ QString plainText(const QJsonValue &value)
 
 QString groupsText(const QStringList &groups)
 {
-    return groups.join(QCoreApplication::translate("ModuleCommands", " and "));
+    return groups.join(ModuleCommands::tr(" and "));
+}
+
+QString portText(const PortEntry &port)
+{
+    return port.serialNumber.isEmpty()
+        ? ModuleCommands::tr("%1 (no serial number)").arg(port.portName)
+        : ModuleCommands::tr("%1 (serial number %2)").arg(port.portName, terminalSafe(port.serialNumber));
+}
+
+QString jsonMember(const QString &name, const QJsonValue &value)
+{
+    return SettingsDocument::valueText(name) + ": " + SettingsDocument::valueText(value);
+}
+
+// A JSON object on one line, its members in the given order.
+QString jsonObject(const QStringList &members)
+{
+    return '{' + members.join(", ") + '}';
+}
+
+QString jsonArray(const QStringList &elements, const QString &indent)
+{
+    if (elements.isEmpty())
+        return "[]";
+    return "[\n" + indent + "  " + elements.join(",\n" + indent + "  ") + '\n' + indent + ']';
 }
 
 QStringList alignedRows(const QList<QStringList> &rows)
@@ -65,12 +84,6 @@ QStringList alignedRows(const QList<QStringList> &rows)
         lines << line;
     }
     return lines;
-}
-
-QString writeQuestion(const QString &group, const QString &port)
-{
-    return group == "rs232c" ? tr("Write RS232C settings to the ZORVEL on %1? [y/N]").arg(port)
-                             : tr("Write USBTMC settings to the ZORVEL on %1? [y/N]").arg(port);
 }
 
 } // namespace
@@ -104,46 +117,53 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
         objects << "  {\n" + members.join(",\n") + "\n  }";
         rows << row;
     }
-    if (m_options.json)
+    if (rows.isEmpty())
+        m_console.inform(m_options.allPorts ? tr("no serial port found")
+                                            : tr("no ZORVEL service port found; zorvel list --all-ports lists every "
+                                                 "serial port"));
+    if (m_options.json) {
         m_console.print(objects.isEmpty() ? "[]" : "[\n" + objects.join(",\n") + "\n]");
-    else if (!rows.isEmpty())
+    } else if (!rows.isEmpty()) {
+        if (m_console.outputIsTerminal()) {
+            QStringList header { tr("PORT"), tr("DESCRIPTION"), tr("SERIAL NUMBER"), tr("LOCATION") };
+            if (m_options.allPorts)
+                header.prepend(" ");
+            rows.prepend(header);
+        }
         m_console.print(alignedRows(rows).join('\n'));
+    }
     return ExitSuccess;
 }
 
-int ModuleCommands::show(const QStringList &ports)
+int ModuleCommands::show(const QList<PortEntry> &ports)
 {
-    QList<QByteArray> documents;
     const int indent = m_options.everyPort ? 1 : 0;
-    const int result = forEachPort(ports, [&](const QString &port, ServiceSession &session) {
+    const int result = forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
         const auto entries = readEntries(port, session);
         if (!entries)
             return sessionFailed(port, session);
         if (m_options.json) {
-            documents << SettingsDocument::toJson(*entries, indent);
+            m_json << QString::fromUtf8(SettingsDocument::toJson(*entries, indent)).trimmed();
             return int(ExitSuccess);
         }
         QList<QStringList> rows;
         for (const auto &entry : *entries)
             rows << QStringList { entry.first, plainText(entry.second) };
-        if (port != ports.first())
+        if (port.portName != ports.first().portName)
             m_console.print(QString());
         m_console.print(alignedRows(rows).join('\n'));
         return int(ExitSuccess);
     });
-    if (m_options.everyPort && m_options.json)
-        m_console.print("[\n" + QString::fromUtf8(documents.join(",\n")) + "\n]");
-    else if (!documents.isEmpty())
-        m_console.print(QString::fromUtf8(documents.first()));
+    printJson();
     return result;
 }
 
-int ModuleCommands::exportDocument(const QString &port)
+int ModuleCommands::exportDocument(const PortEntry &port)
 {
-    return onPort(port, [&](const QString &name, ServiceSession &session) {
-        const auto entries = readEntries(name, session);
+    return onPort(port, [&](const PortEntry &entry, ServiceSession &session) {
+        const auto entries = readEntries(entry, session);
         if (!entries)
-            return sessionFailed(name, session);
+            return sessionFailed(entry, session);
         const QByteArray document = SettingsDocument::toJson(*entries);
         if (m_options.outputFile.isEmpty() || m_options.outputFile == "-") {
             m_console.print(QString::fromUtf8(document));
@@ -158,31 +178,49 @@ int ModuleCommands::exportDocument(const QString &port)
     });
 }
 
-int ModuleCommands::diff(const SettingsDocument &document, const QStringList &ports)
+int ModuleCommands::diff(const SettingsDocument &document, const QList<PortEntry> &ports)
 {
-    return forEachPort(ports, [&](const QString &port, ServiceSession &session) {
+    const int result = forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
         int failure = ExitSuccess;
         const auto settings = mergeOverModule(port, session, document, &failure);
         if (!settings)
             return failure;
-        const QStringList lines = SettingsDocument::differences(settings->current, settings->merged);
-        for (const QString &line : lines)
-            print(port, line);
-        return int(lines.isEmpty() ? ExitSuccess : ExitDifferent);
+        const auto changes = SettingsDocument::changes(settings->current, settings->merged);
+        if (m_options.json) {
+            QStringList objects;
+            for (const auto &change : changes)
+                objects << jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
+                                        jsonMember("module", change.from), jsonMember("file", change.to) });
+            m_json << (m_options.everyPort ? jsonObject({ jsonMember("port", port.portName),
+                                                          jsonMember("serialNumber", port.serialNumber),
+                                                          "\"differences\": " + jsonArray(objects, "  ") })
+                                           : jsonArray(objects, QString()));
+        } else {
+            for (const QString &line : SettingsDocument::differences(settings->current, settings->merged))
+                m_console.print(named(port, line));
+        }
+        return int(changes.isEmpty() ? ExitSuccess : ExitDifferent);
     });
+    printJson();
+    return result;
 }
 
-int ModuleCommands::apply(const SettingsDocument &document, const QStringList &ports)
+int ModuleCommands::apply(const SettingsDocument &document, const QList<PortEntry> &ports)
 {
-    return forEachPort(ports, [&](const QString &port, ServiceSession &session) {
+    return forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
         return applyOne(port, session, document);
     });
 }
 
-int ModuleCommands::reset(const QStringList &ports)
+int ModuleCommands::reset(const QList<PortEntry> &ports)
 {
-    return forEachPort(ports, [&](const QString &port, ServiceSession &session) {
-        if (!m_options.yes && !m_console.confirm(tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(port)))
+    return forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
+        note(port, tr("reset: every setting returns to its factory default"));
+        if (m_options.dryRun) {
+            note(port, tr("dry run: would reset the module; nothing written"));
+            return int(ExitSuccess);
+        }
+        if (!confirmed(port, tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(portText(port))))
             return int(ExitUsage);
         if (!session.factoryReset()) {
             const int failure = sessionFailed(port, session);
@@ -191,47 +229,73 @@ int ModuleCommands::reset(const QStringList &ports)
                                     "unknown until it is read again (zorvel show)"));
             return failure;
         }
-        print(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
+        note(port, tr("reset to factory defaults"));
+        note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
         return int(ExitSuccess);
     });
 }
 
-int ModuleCommands::forEachPort(const QStringList &ports, const PortAction &action)
+// With every port chosen, a port that fails gives its JSON element too, so
+// that a script can tell it from a port that is not there.
+int ModuleCommands::forEachPort(const QList<PortEntry> &ports, const PortAction &action)
 {
     int worst = ExitSuccess;
-    for (const QString &port : ports)
-        worst = std::max(worst, onPort(port, action));
+    for (const PortEntry &port : ports) {
+        m_lastError.clear();
+        const int result = onPort(port, action);
+        if (result >= ExitUsage && m_options.everyPort)
+            m_json << jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
+                                   jsonMember("message", m_lastError), jsonMember("exitStatus", result) });
+        worst = std::max(worst, result);
+    }
     return worst;
 }
 
-int ModuleCommands::onPort(const QString &port, const PortAction &action)
+int ModuleCommands::onPort(const PortEntry &port, const PortAction &action)
 {
     QSerialPort serialPort;
-    serialPort.setPortName(port);
+    serialPort.setPortName(port.portName);
     if (!serialPort.open(QIODevice::ReadWrite)) {
-        m_console.printError(tr("cannot open %1: %2").arg(port, openFailureReason(serialPort)));
+        m_lastError = tr("cannot open %1: %2").arg(port.portName, openFailureReason(serialPort));
+        m_console.printError(m_lastError);
         return ExitNoModule;
     }
     serialPort.clear();
-    ServiceSession session(&serialPort, m_options.timeoutMs);
+    ServiceSession session(&serialPort, m_options.timeoutMs, [this, &port](FrameDirection direction,
+                                                                           const QByteArray &frame) {
+        m_console.trace(port.portName, direction, frame);
+    });
     return action(port, session);
 }
 
-int ModuleCommands::sessionFailed(const QString &port, const ServiceSession &session)
+// One element a port with every port chosen; otherwise the one port's
+// element, when it did not fail.
+void ModuleCommands::printJson()
 {
-    m_console.printError(port + ": " + session.errorString());
+    if (!m_options.json)
+        return;
+    if (m_options.everyPort)
+        m_console.print(jsonArray(m_json, QString()));
+    else if (!m_json.isEmpty())
+        m_console.print(m_json.first());
+}
+
+int ModuleCommands::sessionFailed(const PortEntry &port, const ServiceSession &session)
+{
+    printError(port, session.errorString());
     return ExitNoModule;
 }
 
 // The settings as the window shows them, interlocks applied, so that a
 // document exported from a module can be applied to it again.
-std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const QString &port, ServiceSession &session)
+std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const PortEntry &port,
+                                                                          ServiceSession &session)
 {
     const auto info = session.readModuleInfo();
     const auto settings = info ? readSettings(session) : std::nullopt;
     if (!settings)
         return std::nullopt;
-    return SettingsDocument::entries(port, *info, interlocked(*settings));
+    return SettingsDocument::entries(port.portName, port.serialNumber, *info, interlocked(*settings));
 }
 
 std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &session)
@@ -247,7 +311,7 @@ std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &sessi
 // over them; nothing, with the exit code in failure, when the module cannot
 // be read or the merged settings are refused.
 std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
-    const QString &port, ServiceSession &session, const SettingsDocument &document, int *failure)
+    const PortEntry &port, ServiceSession &session, const SettingsDocument &document, int *failure)
 {
     const auto module = readSettings(session);
     if (!module) {
@@ -265,7 +329,8 @@ std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
     return MergedSettings { interlocked(*module), *merged };
 }
 
-int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document)
+// The plan, in diff's words, then one question for the module.
+int ModuleCommands::applyOne(const PortEntry &port, ServiceSession &session, const SettingsDocument &document)
 {
     int failure = ExitSuccess;
     const auto settings = mergeOverModule(port, session, document, &failure);
@@ -275,11 +340,11 @@ int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const
     const ModuleSettings &merged = settings->merged;
     QStringList groups;
     for (const char *group : Groups) {
-        if (!SettingsDocument::differences(current, merged, group).isEmpty())
+        if (!SettingsDocument::changes(current, merged, group).isEmpty())
             groups << group;
     }
     if (groups.isEmpty()) {
-        print(port, tr("nothing to write"));
+        note(port, tr("nothing to write"));
         return ExitSuccess;
     }
     // A group goes out whole: a value the module reports outside the rules,
@@ -294,23 +359,37 @@ int ModuleCommands::applyOne(const QString &port, ServiceSession &session, const
                             "and a document that gives every setting), or reset the module (zorvel reset)"));
         return ExitUsage;
     }
+    for (const QString &line : SettingsDocument::differences(current, merged))
+        note(port, line);
     if (m_options.dryRun) {
-        for (const QString &line : SettingsDocument::differences(current, merged))
-            print(port, line);
-        print(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)));
+        note(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)));
         return ExitSuccess;
     }
-    for (const QString &group : groups) {
-        if (!m_options.yes && !m_console.confirm(writeQuestion(group, port)))
-            return ExitUsage;
-    }
+    if (!confirmed(port, tr("Write the %1 settings to the ZORVEL on %2? [y/N]").arg(groupsText(groups), portText(port))))
+        return ExitUsage;
     const int written = write(port, session, merged, groups);
-    if (written != ExitSuccess || !m_options.verify)
+    if (written != ExitSuccess)
         return written;
-    return verify(port, session, merged, groups);
+    note(port, tr("wrote the %1 settings").arg(groupsText(groups)));
+    if (m_options.verify) {
+        const int verified = verify(port, session, merged, groups);
+        if (verified != ExitSuccess)
+            return verified;
+        note(port, tr("read the %1 settings back: they match what was written").arg(groupsText(groups)));
+    }
+    note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
+    return ExitSuccess;
 }
 
-int ModuleCommands::write(const QString &port, ServiceSession &session, const ModuleSettings &settings,
+bool ModuleCommands::confirmed(const PortEntry &port, const QString &question)
+{
+    if (m_options.yes || m_console.confirm(question))
+        return true;
+    printError(port, tr("not confirmed: nothing was written to this module"));
+    return false;
+}
+
+int ModuleCommands::write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
                           const QStringList &groups)
 {
     QStringList sent;
@@ -327,11 +406,10 @@ int ModuleCommands::write(const QString &port, ServiceSession &session, const Mo
             return failure;
         }
     }
-    print(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
     return ExitSuccess;
 }
 
-int ModuleCommands::verify(const QString &port, ServiceSession &session, const ModuleSettings &written,
+int ModuleCommands::verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,
                            const QStringList &groups)
 {
     ModuleSettings readBack = written;
@@ -356,12 +434,18 @@ int ModuleCommands::verify(const QString &port, ServiceSession &session, const M
     return ExitVerifyFailed;
 }
 
-void ModuleCommands::print(const QString &port, const QString &line)
+QString ModuleCommands::named(const PortEntry &port, const QString &line) const
 {
-    m_console.print(m_options.everyPort ? port + ": " + line : line);
+    return m_options.everyPort ? port.portName + ": " + line : line;
 }
 
-void ModuleCommands::printError(const QString &port, const QString &line)
+void ModuleCommands::note(const PortEntry &port, const QString &line)
 {
-    m_console.printError(port + ": " + line);
+    m_console.note(named(port, line));
+}
+
+void ModuleCommands::printError(const PortEntry &port, const QString &line)
+{
+    m_lastError = line;
+    m_console.printError(port.portName + ": " + line);
 }

@@ -4,6 +4,7 @@
 #include "portselection.h"
 #include "settingsdocument.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -25,41 +26,54 @@ struct CommandOptions {
 
 // The commands that read or write modules. Each works on the given ports in
 // turn, opening one at a time; with every port chosen, output names the port
-// and show's JSON is an array. The exit code is the worst of the ports'.
+// and JSON output is an array with one element a port, a port that failed
+// among them. The exit code is the worst of the ports'. A write first
+// prints its plan, then asks once a module.
 class ModuleCommands
 {
+    Q_DECLARE_TR_FUNCTIONS(ModuleCommands)
+
 public:
     ModuleCommands(Console &console, const CommandOptions &options);
 
     int list(const QList<PortEntry> &ports);
-    int show(const QStringList &ports);
-    int exportDocument(const QString &port);
-    int diff(const SettingsDocument &document, const QStringList &ports);
-    int apply(const SettingsDocument &document, const QStringList &ports);
-    int reset(const QStringList &ports);
+    int show(const QList<PortEntry> &ports);
+    int exportDocument(const PortEntry &port);
+    int diff(const SettingsDocument &document, const QList<PortEntry> &ports);
+    int apply(const SettingsDocument &document, const QList<PortEntry> &ports);
+    int reset(const QList<PortEntry> &ports);
 
 private:
-    using PortAction = std::function<int(const QString &port, ServiceSession &session)>;
+    using PortAction = std::function<int(const PortEntry &port, ServiceSession &session)>;
     struct MergedSettings {
         ModuleSettings current;
         ModuleSettings merged;
     };
 
-    int forEachPort(const QStringList &ports, const PortAction &action);
-    int onPort(const QString &port, const PortAction &action);
-    int sessionFailed(const QString &port, const ServiceSession &session);
-    std::optional<QList<SettingsDocument::Entry>> readEntries(const QString &port, ServiceSession &session);
+    int forEachPort(const QList<PortEntry> &ports, const PortAction &action);
+    int onPort(const PortEntry &port, const PortAction &action);
+    void printJson();
+    int sessionFailed(const PortEntry &port, const ServiceSession &session);
+    std::optional<QList<SettingsDocument::Entry>> readEntries(const PortEntry &port, ServiceSession &session);
     std::optional<ModuleSettings> readSettings(ServiceSession &session);
-    std::optional<MergedSettings> mergeOverModule(const QString &port, ServiceSession &session,
+    std::optional<MergedSettings> mergeOverModule(const PortEntry &port, ServiceSession &session,
                                                   const SettingsDocument &document, int *failure);
-    int applyOne(const QString &port, ServiceSession &session, const SettingsDocument &document);
-    int write(const QString &port, ServiceSession &session, const ModuleSettings &settings, const QStringList &groups);
-    int verify(const QString &port, ServiceSession &session, const ModuleSettings &written, const QStringList &groups);
-    void print(const QString &port, const QString &line);
-    void printError(const QString &port, const QString &line);
+    int applyOne(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
+    bool confirmed(const PortEntry &port, const QString &question);
+    int write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
+              const QStringList &groups);
+    int verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,
+               const QStringList &groups);
+    QString named(const PortEntry &port, const QString &line) const;
+    void note(const PortEntry &port, const QString &line);
+    void printError(const PortEntry &port, const QString &line);
 
     Console &m_console;
     CommandOptions m_options;
+    // The JSON elements so far, one a port, and the last error of the port
+    // at hand, which a failed port's element gives.
+    QStringList m_json;
+    QString m_lastError;
 };
 
 #endif // MODULECOMMANDS_H

@@ -2,17 +2,6 @@
 
 #include "serviceport.h"
 
-#include <QCoreApplication>
-
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PortSelection", text);
-}
-
-} // namespace
-
 PortSelection::PortSelection(const Choice &choice, const PortLister &listPorts)
     : m_choice(choice), m_listPorts(listPorts)
 {
@@ -24,7 +13,7 @@ bool PortSelection::select()
     if (chosen > 1)
         return fail(tr("choose one of --port, --serial and --all"), true);
     if (!m_choice.name.isEmpty()) {
-        m_ports = QStringList { m_choice.name };
+        m_ports = { { m_choice.name, QString(), usbSerialNumber(m_choice.name), m_choice.name } };
         return true;
     }
     const QList<PortEntry> found = servicePorts(m_listPorts());
@@ -41,12 +30,11 @@ bool PortSelection::select()
     if (matching.size() > 1 && !m_choice.all)
         return fail(tr("%1; choose one with --port or --serial, or take them all with --all")
                         .arg(foundText(matching)), true);
-    for (const PortEntry &port : matching)
-        m_ports << port.portName;
+    m_ports = matching;
     return true;
 }
 
-QStringList PortSelection::ports() const
+QList<PortEntry> PortSelection::ports() const
 {
     return m_ports;
 }

@@ -1,6 +1,7 @@
 #ifndef PORTSELECTION_H
 #define PORTSELECTION_H
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,9 +19,12 @@ struct PortEntry {
 // Which ports a command works on: the one named by --port, the service port
 // with the serial number of --serial, every service port for --all, or else
 // the single service port there is. The system's port list is asked for only
-// when the choice needs it.
+// when the choice needs it; a port named by --port gets its serial number
+// from the system for that port alone.
 class PortSelection
 {
+    Q_DECLARE_TR_FUNCTIONS(PortSelection)
+
 public:
     using PortLister = std::function<QList<PortEntry>()>;
 
@@ -33,7 +37,7 @@ public:
     PortSelection(const Choice &choice, const PortLister &listPorts);
 
     bool select();
-    QStringList ports() const;
+    QList<PortEntry> ports() const;
     // Why nothing was selected; whether the options themselves were at fault.
     QString errorString() const;
     bool isUsageError() const;
@@ -47,7 +51,7 @@ private:
 
     Choice m_choice;
     PortLister m_listPorts;
-    QStringList m_ports;
+    QList<PortEntry> m_ports;
     QString m_errorString;
     bool m_usageError = false;
 };

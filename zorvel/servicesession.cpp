@@ -13,8 +13,8 @@ constexpr int ShownBytes = 16;
 
 } // namespace
 
-ServiceSession::ServiceSession(QSerialPort *port, int timeoutMs)
-    : m_port(port), m_timeoutMs(timeoutMs)
+ServiceSession::ServiceSession(QSerialPort *port, int timeoutMs, const Trace &trace)
+    : m_port(port), m_timeoutMs(timeoutMs), m_trace(trace)
 {
 }
 
@@ -51,11 +51,6 @@ bool ServiceSession::factoryReset()
     return exchange(encodeRequest(FrameType::FactoryDefault), FrameType::FactoryDefault).has_value();
 }
 
-ServiceSession::Error ServiceSession::error() const
-{
-    return m_error;
-}
-
 QString ServiceSession::errorString() const
 {
     return m_errorString;
@@ -78,6 +73,7 @@ std::optional<QByteArray> ServiceSession::exchange(const QByteArray &request, Fr
     takeReply(std::nullopt);
     if (m_error != Error::None)
         return std::nullopt;
+    m_trace(FrameDirection::ToModule, request);
     if (m_port->write(request) != request.size() || !m_port->flush()) {
         fail(Error::LineLost, QCoreApplication::translate("ServiceSession", "the request could not be sent: %1")
                                   .arg(m_port->errorString()));
@@ -117,6 +113,7 @@ std::optional<QByteArray> ServiceSession::takeReply(std::optional<FrameType> rep
     if (m_port->isOpen())
         m_buffer.append(m_port->readAll());
     while (const auto frame = m_buffer.takeFrame()) {
+        m_trace(FrameDirection::FromModule, *frame);
         if (!frame->startsWith("M0")) {
             fail(Error::BadReply, QCoreApplication::translate("ServiceSession",
                 "the module sent bytes that are not a frame: %1").arg(QString(frame->left(ShownBytes).toHex(' '))));

@@ -1,11 +1,13 @@
 #ifndef SERVICESESSION_H
 #define SERVICESESSION_H
 
+#include "frametrace.h"
 #include "serviceprotocol.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QSerialPort;
@@ -19,9 +21,10 @@ class QSerialPort;
 class ServiceSession
 {
 public:
-    enum class Error { None, Timeout, Restarted, BadReply, LineLost };
+    // Called with every frame written and every frame taken from the line.
+    using Trace = std::function<void(FrameDirection direction, const QByteArray &frame)>;
 
-    ServiceSession(QSerialPort *port, int timeoutMs);
+    ServiceSession(QSerialPort *port, int timeoutMs, const Trace &trace);
 
     std::optional<ModuleInfo> readModuleInfo();
     std::optional<Rs232cSettings> readRs232c();
@@ -30,13 +33,14 @@ public:
     bool writeUsbtmc(const UsbtmcSettings &settings);
     bool factoryReset();
 
-    Error error() const;
     QString errorString() const;
     // Whether the request of the call that failed had gone out before it
     // failed, so that the module may have acted on it.
     bool failedRequestSent() const;
 
 private:
+    enum class Error { None, Timeout, Restarted, BadReply, LineLost };
+
     std::optional<QByteArray> exchange(const QByteArray &request, FrameType replyType);
     std::optional<QByteArray> nextFrame(FrameType replyType);
     std::optional<QByteArray> takeReply(std::optional<FrameType> replyType);
@@ -47,6 +51,7 @@ private:
 
     QSerialPort *m_port;
     int m_timeoutMs;
+    Trace m_trace;
     FrameBuffer m_buffer;
     Error m_error = Error::None;
     QString m_errorString;

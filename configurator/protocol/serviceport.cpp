@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 
 #ifdef Q_OS_LINUX
 #include <grp.h>
@@ -52,6 +54,31 @@ QString permissionHint(const QString &node)
 #endif
 
 } // namespace
+
+#ifdef Q_OS_LINUX
+// The tty's device in sysfs is the USB interface (ttyACM) or a port below
+// it (ttyUSB); the USB device, the first folder above with a vendor
+// identifier, may carry a serial number. A link such as /dev/zorvel-SERIAL
+// is followed to the tty first.
+QString usbSerialNumber(const QString &portName)
+{
+    const QString tty = QFileInfo(QFileInfo(deviceNode(portName)).canonicalFilePath()).fileName();
+    QString folder = QFileInfo("/sys/class/tty/" + tty + "/device").canonicalFilePath();
+    for (int level = 0; !tty.isEmpty() && !folder.isEmpty() && level < 3; ++level) {
+        if (QFileInfo::exists(folder + "/idVendor")) {
+            QFile serial(folder + "/serial");
+            return serial.open(QIODevice::ReadOnly) ? QString::fromUtf8(serial.readAll()).trimmed() : QString();
+        }
+        folder = QFileInfo(folder).path();
+    }
+    return QString();
+}
+#else
+QString usbSerialNumber(const QString &portName)
+{
+    return QSerialPortInfo(portName).serialNumber();
+}
+#endif
 
 bool isServicePort(const QString &description)
 {

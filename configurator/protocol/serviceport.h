@@ -9,6 +9,11 @@ class QSerialPort;
 // in this letter case.
 bool isServicePort(const QString &description);
 
+// The USB serial number of the device behind the port, or an empty text
+// when it has none or is no USB device. Asks only for this one port where
+// the system allows it, not for the list of every port.
+QString usbSerialNumber(const QString &portName);
+
 // Why the port did not open, in the system's words; on Linux a permission
 // failure also says how to get access to the device.
 QString openFailureReason(const QSerialPort &port);

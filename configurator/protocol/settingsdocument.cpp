@@ -16,11 +16,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SettingsDocument", text);
-}
-
 std::optional<qint64> wholeNumber(const QJsonValue &value, qint64 lowest, qint64 highest)
 {
     if (!value.isDouble())
@@ -50,7 +45,7 @@ struct Key {
 QString storeBool(const QJsonValue &value, bool &field)
 {
     if (!value.isBool())
-        return tr("expected true or false");
+        return SettingsDocument::tr("expected true or false");
     field = value.toBool();
     return QString();
 }
@@ -62,7 +57,7 @@ QString storeBitrate(const QJsonValue &value, ModuleSettings &settings)
     for (const qint32 rate : rs232cBitrates())
         rates << QString::number(rate);
     if (!number || !rs232cBitrates().contains(qint32(*number)))
-        return tr("expected one of %1").arg(rates.join(", "));
+        return SettingsDocument::tr("expected one of %1").arg(rates.join(", "));
     settings.rs232c.bitrate = qint32(*number);
     return QString();
 }
@@ -74,7 +69,7 @@ QString storeStopbits(const QJsonValue &value, ModuleSettings &settings)
     for (const quint8 stopbits : rs232cStopbits())
         accepted.prepend(QString::number(stopbits));
     if (!number || !rs232cStopbits().contains(quint8(*number)))
-        return tr("expected %1").arg(listed(accepted, tr("or")));
+        return SettingsDocument::tr("expected %1").arg(listed(accepted, SettingsDocument::tr("or")));
     settings.rs232c.stopbits = quint8(*number);
     return QString();
 }
@@ -92,7 +87,7 @@ QString storeFlowControl(const QJsonValue &value, ModuleSettings &settings)
         QStringList names;
         for (quint8 c = 0; !flowControlName(c).isEmpty(); ++c)
             names << '"' + flowControlName(c) + '"';
-        return tr("expected %1").arg(listed(names, tr("or")));
+        return SettingsDocument::tr("expected %1").arg(listed(names, SettingsDocument::tr("or")));
     }
     settings.rs232c.flowControl = *code;
     return QString();
@@ -113,7 +108,7 @@ QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
     else if (const auto number = wholeNumber(value, 0, 255))
         code = quint8(*number);
     if (!code)
-        return tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255");
+        return SettingsDocument::tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255");
     settings.rs232c.termcharCode = *code;
     return QString();
 }
@@ -121,7 +116,7 @@ QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
 QString storeIdnQuery(const QJsonValue &value, ModuleSettings &settings)
 {
     if (!value.isString() || !isValidIdnQuery(value.toString()))
-        return tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength);
+        return SettingsDocument::tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength);
     settings.rs232c.idnQuery = value.toString();
     return QString();
 }
@@ -130,7 +125,7 @@ QString storeInterval(const QJsonValue &value, ModuleSettings &settings)
 {
     const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
     if (!number)
-        return tr("expected a whole number of milliseconds, 0 to %1").arg(std::numeric_limits<qint32>::max());
+        return SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(std::numeric_limits<qint32>::max());
     settings.usbtmc.autoSpollIntv = qint32(*number);
     return QString();
 }
@@ -192,7 +187,7 @@ QString parseErrorText(const QByteArray &json, const QJsonParseError &error)
     const QByteArray before = json.left(error.offset);
     const int line = before.count('\n') + 1;
     const int column = before.size() - (before.lastIndexOf('\n') + 1) + 1;
-    return tr("line %1, column %2: %3").arg(line).arg(column).arg(error.errorString());
+    return SettingsDocument::tr("line %1, column %2: %3").arg(line).arg(column).arg(error.errorString());
 }
 
 // The name of a key as a document writes it, "group.key", or the group's
@@ -388,10 +383,11 @@ std::optional<ModuleSettings> SettingsDocument::mergedOver(const ModuleSettings 
     return merged;
 }
 
-QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, const std::optional<ModuleInfo> &info,
+QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, const QString &serialNumber,
+                                                         const std::optional<ModuleInfo> &info,
                                                          const ModuleSettings &settings)
 {
-    QList<Entry> result = { { "module.port", port } };
+    QList<Entry> result = { { "module.port", port }, { "module.serialNumber", serialNumber } };
     if (info) {
         result += {
             { "module.version", info->version },

@@ -4,6 +4,7 @@
 #include "serviceprotocol.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QJsonValue>
 #include <QList>
 #include <QPair>
@@ -26,6 +27,8 @@ ModuleSettings interlocked(ModuleSettings settings);
 // key left out keeps the module's value. Keys go by "group.key" names.
 class SettingsDocument
 {
+    Q_DECLARE_TR_FUNCTIONS(SettingsDocument)
+
 public:
     using Entry = QPair<QString, QJsonValue>;
 
@@ -45,10 +48,11 @@ public:
     // an interlock is an error.
     std::optional<ModuleSettings> mergedOver(const ModuleSettings &module, QStringList *errors) const;
 
-    // Every key of the document in its order, "module.port" first; the
-    // module's information only when it is known.
-    static QList<Entry> entries(const QString &port, const std::optional<ModuleInfo> &info,
-                                const ModuleSettings &settings);
+    // Every key of the document in its order, the port and its USB serial
+    // number (empty when it has none) first; the module's information only
+    // when it is known.
+    static QList<Entry> entries(const QString &port, const QString &serialNumber,
+                                const std::optional<ModuleInfo> &info, const ModuleSettings &settings);
     static QByteArray toJson(const QList<Entry> &entries, int indent = 0);
     static QString valueText(const QJsonValue &value);
 

@@ -25,7 +25,7 @@ slave=$(head -n 1 "$frames")
 [ -c "$slave" ] || { fail "the simulated module gave no pseudo-terminal: $slave"; exit 1; }
 ln -s "$slave" "$WINEPREFIX/dosdevices/com5"
 
-requests=$'<- 4d 30 01 00\n<- 4d 30 03 00\n<- 4d 30 05 00'
+requests=$'4d 30 01 00\n4d 30 03 00\n4d 30 05 00'
 expected=""
 for dpi in 96 120 144; do
     percent=$((dpi * 100 / 96))
@@ -37,7 +37,7 @@ for dpi in 96 120 144; do
     [ "$status" -eq 0 ] || fail "at $percent %, exit code $status: $(cat "$work/check")"
     expected+=${expected:+$'\n'}$requests
     sleep 0.5
-    received=$(grep '^<- ' "$frames" || true)
+    received=$(sed -n 's/.* to module  *//p' "$frames")
     [ "$received" = "$expected" ] || fail "at $percent %, the module received:"$'\n'"$received"
 done
 
@@ -53,7 +53,7 @@ grep -Eq '^module\.version +01\.02\.07' "$work/zorvel" || fail "zorvel.exe show:
 grep -Eq '^usbtmc\.autoSerialPollInterval +1000' "$work/zorvel" || fail "zorvel.exe show: $(cat "$work/zorvel")"
 expected+=$'\n'$requests
 sleep 0.5
-received=$(grep '^<- ' "$frames" || true)
+received=$(sed -n 's/.* to module  *//p' "$frames")
 [ "$received" = "$expected" ] || fail "after zorvel.exe show, the module received:"$'\n'"$received"
 
 [ "$failures" -eq 0 ]

@@ -33,6 +33,8 @@ private slots:
     void portSelection_data();
     void portSelection();
     void allWithOneSilent();
+    void jsonAndStandardInput_data();
+    void jsonAndStandardInput();
 
 private:
     void addLine();
@@ -151,6 +153,7 @@ void TestZorvelCommands::showAndExport()
 
     QCOMPARE(run({ "show" }), 0);
     QCOMPARE(m_output, QString("module.port                    %1\n"
+                               "module.serialNumber            SN1\n"
                                "module.version                 02.00.01\n"
                                "module.hostInterface           USB\n"
                                "module.gpibAddress             17\n"
@@ -172,6 +175,7 @@ void TestZorvelCommands::showAndExport()
   "format": "zorvel-settings/1",
   "module": {
     "port": "%1",
+    "serialNumber": "SN1",
     "version": "02.00.01",
     "hostInterface": "USB",
     "gpibAddress": 17,
@@ -221,21 +225,25 @@ void TestZorvelCommands::document_data()
     QTest::addColumn<QString>("changes");
     QTest::addColumn<int>("errors");
     QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::addColumn<QString>("written");
 
     QTest::newRow("values the module holds, module group ignored")
         << QByteArray(R"({"format": "zorvel-settings/1", "module": {"version": "0"}, "rs232c": {"bitrate": 9600}, "usbtmc": {}})") << 0 << QString()
-        << 0 << QList<QByteArray>();
+        << 0 << QList<QByteArray>() << QString();
     QTest::newRow("usbtmc only") << QByteArray(R"({"format": "zorvel-settings/1", "usbtmc": {"autoSerialPoll": true}})") << 1
-                                 << "usbtmc.autoSerialPoll: false -> true\n" << 0 << QList<QByteArray> { PollingOn };
+                                 << "usbtmc.autoSerialPoll: false -> true\n" << 0 << QList<QByteArray> { PollingOn }
+                                 << "usbtmc";
     QTest::newRow("rs232c only") << QByteArray(R"({"format": "zorvel-settings/1", "rs232c": {"bitrate": 115200, "flowControl": "HARDWARE"}})") << 1
         << "rs232c.bitrate: 9600 -> 115200\nrs232c.flowControl: \"NONE\" -> \"HARDWARE\"\n" << 0
-        << QList<QByteArray> { "4d 30 02 19 00 c2 01 00 01 02 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
+        << QList<QByteArray> { "4d 30 02 19 00 c2 01 00 01 02 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" }
+        << "rs232c";
     QTest::newRow("pelta, its interlocks met") << QByteArray(R"({"format": "zorvel-settings/1", "rs232c": {"pelta": true}})") << 1
         << "rs232c.pelta: false -> true\n" << 0
-        << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 01" };
+        << QList<QByteArray> { "4d 30 02 19 80 25 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 01" }
+        << "rs232c";
     QTest::newRow("refused") << QByteArray(R"({"format": "zorvel-settings/1", "rs232c": {"bitrate": 14400, "stopbits": 3}, "extra": 1})") << 2
-                             << QString() << 3 << QList<QByteArray>();
-    QTest::newRow("unreadable") << QByteArray("{") << 2 << QString() << 1 << QList<QByteArray>();
+                             << QString() << 3 << QList<QByteArray>() << QString();
+    QTest::newRow("unreadable") << QByteArray("{") << 2 << QString() << 1 << QList<QByteArray>() << QString();
 }
 
 void TestZorvelCommands::document()
@@ -245,6 +253,7 @@ void TestZorvelCommands::document()
     QFETCH(QString, changes);
     QFETCH(int, errors);
     QFETCH(QList<QByteArray>, frames);
+    QFETCH(QString, written);
     const QString file = writeDocument(json);
 
     QCOMPARE(run({ "diff", file, "--port", path() }), diffExit);
@@ -256,7 +265,8 @@ void TestZorvelCommands::document()
         QCOMPARE(module().received(), QByteArray());
         return;
     }
-    QCOMPARE(m_output, frames.isEmpty() ? QString("nothing to write\n") : PowerCycle);
+    QCOMPARE(m_output, frames.isEmpty() ? QString("nothing to write\n")
+                                        : changes + "wrote the " + written + " settings\n" + PowerCycle);
     QCOMPARE(run({ "apply", file, "--port", path(), "--yes" }), 0);
     QCOMPARE(m_output, QString("nothing to write\n"));
     QCOMPARE(writes(), frames);
@@ -295,41 +305,47 @@ void TestZorvelCommands::setWithInterlocks()
     QCOMPARE(writes(), frames);
 }
 
+// The plan first, then one question for the module; a refusal says that
+// nothing was written.
 void TestZorvelCommands::confirmation_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("answers");
-    QTest::addColumn<QString>("questions");
+    QTest::addColumn<QString>("errors");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QList<QByteArray>>("frames");
 
-    const QString rs232c = "Write RS232C settings to the ZORVEL on %1? [y/N] ";
-    const QString usbtmc = "Write USBTMC settings to the ZORVEL on %1? [y/N] ";
+    const QString question = "Write the rs232c and usbtmc settings to the ZORVEL on %1 (no serial number)? [y/N] ";
+    const QString refused = question + "zorvel: %1: not confirmed: nothing was written to this module\n";
     const QStringList both { "set", "bitrate=1200", "autoSerialPoll=true" };
     const QList<QByteArray> none;
-    QTest::newRow("both answered yes") << both << QByteArray("y\nyes\n") << rs232c + usbtmc << 0
+    QTest::newRow("answered yes") << both << QByteArray("y\n") << question << 0
         << QList<QByteArray> { "4d 30 02 19 b0 04 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00",
                                PollingOn };
-    QTest::newRow("second answered no") << both << QByteArray("y\nn\n") << rs232c + usbtmc << 2 << none;
-    QTest::newRow("empty answer is no") << both << QByteArray("\n") << rs232c << 2 << none;
-    QTest::newRow("end of input is no") << both << QByteArray() << rs232c << 2 << none;
+    QTest::newRow("answered no") << both << QByteArray("n\n") << refused << 2 << none;
+    QTest::newRow("empty answer is no") << both << QByteArray("\n") << refused << 2 << none;
+    QTest::newRow("end of input is no") << both << QByteArray() << refused << 2 << none;
     QTest::newRow("dry run asks nothing")
         << both + QStringList { "--dry-run" } << QByteArray() << QString() << 0 << none;
     QTest::newRow("reset") << QStringList { "reset" } << QByteArray("Y\n")
-        << "Reset the ZORVEL on %1 to factory defaults? [y/N] " << 0 << QList<QByteArray> { "4d 30 09 00" };
+        << "Reset the ZORVEL on %1 (no serial number) to factory defaults? [y/N] " << 0
+        << QList<QByteArray> { "4d 30 09 00" };
 }
 
 void TestZorvelCommands::confirmation()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, answers);
-    QFETCH(QString, questions);
+    QFETCH(QString, errors);
     QFETCH(int, exitCode);
     QFETCH(QList<QByteArray>, frames);
 
     QCOMPARE(run(arguments + QStringList { "--port", path() }, answers, true), exitCode);
-    QCOMPARE(m_errors, questions.replace("%1", path()));
+    QCOMPARE(m_errors, errors.replace("%1", path()));
     QCOMPARE(writes(), frames);
+    const QString plan = arguments.first() == "reset" ? "reset: every setting returns to its factory default\n"
+                                                      : "rs232c.bitrate: 9600 -> 1200\nusbtmc.autoSerialPoll: false -> true\n";
+    QVERIFY2(m_output.startsWith(plan), qPrintable(m_output));
     QCOMPARE(m_output.endsWith(PowerCycle), !frames.isEmpty());
 }
 
@@ -431,7 +447,8 @@ void TestZorvelCommands::allWithOneSilent()
     QVERIFY(clock.elapsed() >= 200);
     QCOMPARE(m_errors, QString("zorvel: %1: no reply within 200 ms\n").arg(path(0)));
     QCOMPARE(module(0).requests().size(), 1);
-    QCOMPARE(m_output, path(1) + ": " + PowerCycle);
+    QCOMPARE(m_output, QString("%1: usbtmc.autoSerialPoll: false -> true\n%1: wrote the usbtmc settings\n%1: ")
+                           .arg(path(1)) + PowerCycle);
     QCOMPARE(writes(1), QList<QByteArray> { PollingOn });
 
     const QString file = writeDocument(R"({"format": "zorvel-settings/1", "usbtmc": {"autoSerialPoll": false}})");
@@ -444,6 +461,56 @@ void TestZorvelCommands::allWithOneSilent()
     QCOMPARE(documents.size(), 2);
     QCOMPARE(documents.at(0)["module"]["port"].toString(), path(0));
     QCOMPARE(documents.at(1)["usbtmc"]["autoSerialPoll"].toBool(), true);
+}
+
+// What a script reads: every module in the array, a silent one as its
+// failure; documents from standard input, which then answers no question.
+void TestZorvelCommands::jsonAndStandardInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+
+    const QByteArray document = R"({"format": "zorvel-settings/1", "rs232c": {"bitrate": 1200}})";
+    const QString failed = R"({"port": "%1", "serialNumber": "SN1", "message": "no reply within 200 ms", )"
+                           R"("exitStatus": 3})";
+    QTest::newRow("diff --json") << QStringList { "diff", "-", "--json", "--port", "%2" } << document << 1
+        << R"([
+  {"group": "rs232c", "key": "bitrate", "module": 9600, "file": 1200}
+])";
+    QTest::newRow("diff --json, no difference") << QStringList { "diff", "-", "--json", "--port", "%2" }
+        << QByteArray(R"({"format": "zorvel-settings/1"})") << 0 << "[]";
+    QTest::newRow("diff --json --all, one silent") << QStringList { "diff", "-", "--json", "--all" } << document << 3
+        << "[\n  " + failed + R"(,
+  {"port": "%2", "serialNumber": "SN2", "differences": [
+    {"group": "rs232c", "key": "bitrate", "module": 9600, "file": 1200}
+  ]}
+])";
+    QTest::newRow("show --json --all, one silent") << QStringList { "show", "--json", "--all" } << QByteArray() << 3
+        << "[\n  " + failed + ",\n  {\n    \"format\": \"zorvel-settings/1\",\n    \"module\": {\n      \"port\": \"%2\"";
+    QTest::newRow("apply - --yes") << QStringList { "apply", "-", "--yes", "--port", "%2" } << document << 0
+        << "rs232c.bitrate: 9600 -> 1200\nwrote the rs232c settings\n" + PowerCycle;
+    QTest::newRow("apply - asks no question") << QStringList { "apply", "-", "--port", "%2" } << document << 2
+        << "rs232c.bitrate: 9600 -> 1200\n";
+}
+
+void TestZorvelCommands::jsonAndStandardInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, output);
+    addLine();
+    m_bench->systemPorts = servicePorts();
+    module(0).setSilent(true);
+
+    QTEST(run(arguments.replaceInStrings("%2", path(1)) + QStringList { "--timeout", "200" }, input, true), "exitCode");
+    output.replace("%1", path(0)).replace("%2", path(1));
+    QVERIFY2(m_output.startsWith(output), qPrintable(m_output));
+    if (arguments.contains("--json"))
+        QVERIFY(!QJsonDocument::fromJson(m_output.toUtf8()).isNull());
+    if (arguments.first() == "apply" && !arguments.contains("--yes"))
+        QVERIFY2(m_errors.contains("not confirmed: standard input held the document"), qPrintable(m_errors));
 }
 
 QTEST_GUILESS_MAIN(TestZorvelCommands)

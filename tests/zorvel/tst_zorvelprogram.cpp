@@ -1,3 +1,4 @@
+#include "frametrace.h"
 #include "moduleline.h"
 
 #include <QtTest>
@@ -13,6 +14,12 @@ private slots:
     void initTestCase();
     void run_data();
     void run();
+    void terminal_data();
+    void terminal();
+    void verboseTraceMatchesTheModule();
+
+private:
+    QProcess *start(QProcess &process, const QStringList &arguments);
 };
 
 void TestZorvelProgram::initTestCase()
@@ -30,7 +37,7 @@ void TestZorvelProgram::run_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errors");
 
-    const QString usage = "Usage: zorvel COMMAND [OPTIONS]\n";
+    const QString usage = "Usage: zorvel [-v|-q] COMMAND [OPTIONS]\n";
     const QString applyUsage = "zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes]";
     const QString notConfirmed = "? [y/N]\nnot confirmed: standard input is not a terminal; give --yes to write "
                                  "without asking\n";
@@ -53,10 +60,17 @@ void TestZorvelProgram::run_data()
     QTest::newRow("export --all") << QStringList { "export", "--all" } << 2 << QString()
         << "zorvel: export writes the document of one module; choose it with --port or --serial\n"
            "zorvel: see zorvel help export\n";
-    QTest::newRow("set without a terminal") << QStringList { "set", "pelta=true", "--port", "%1" } << 2 << QString()
-                                            << "zorvel: Write RS232C settings to the ZORVEL on %1" + notConfirmed;
-    QTest::newRow("reset without a terminal") << QStringList { "reset", "--port", "%1" } << 2 << QString()
-        << "zorvel: Reset the ZORVEL on %1 to factory defaults" + notConfirmed;
+    const QString refused = "zorvel: %1: not confirmed: nothing was written to this module\n";
+    QTest::newRow("set without a terminal") << QStringList { "set", "pelta=true", "--port", "%1" } << 2
+        << "rs232c.pelta: false -> true\n"
+        << "zorvel: Write the rs232c settings to the ZORVEL on %1 (no serial number)" + notConfirmed + refused;
+    QTest::newRow("reset without a terminal") << QStringList { "reset", "--port", "%1" } << 2
+        << "reset: every setting returns to its factory default\n"
+        << "zorvel: Reset the ZORVEL on %1 (no serial number) to factory defaults" + notConfirmed + refused;
+    QTest::newRow("version") << QStringList { "--version" } << 0 << "zorvel " + qEnvironmentVariable("ZORVEL_VERSION") + "\n"
+                             << QString();
+    QTest::newRow("quiet leaves out the plan") << QStringList { "-q", "set", "pelta=true", "--port", "%1" } << 2
+        << QString() << "zorvel: Write the rs232c settings to the ZORVEL on %1 (no serial number)" + notConfirmed + refused;
 }
 
 // Help lines fit a terminal of 80 columns; without a terminal nothing is
@@ -89,6 +103,93 @@ void TestZorvelProgram::run()
     QCOMPARE(line.module.state(), before);
     for (const QByteArray &request : line.module.requests())
         QVERIFY2(request.at(2) % 2 == 1, request.toHex(' ').constData());
+}
+
+QProcess *TestZorvelProgram::start(QProcess &process, const QStringList &arguments)
+{
+    process.setProgram(qEnvironmentVariable("ZORVEL_PROGRAM"));
+    process.setArguments(arguments);
+    process.start();
+    return &process;
+}
+
+// Standard input is a terminal: the plan, then one question, answered yes,
+// no, or not at all when the terminal goes away.
+void TestZorvelProgram::terminal_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<int>("writes");
+
+    const QString plan = "rs232c.pelta: false -> true\n";
+    const QString refusal = "zorvel: %1: not confirmed: nothing was written to this module\n";
+    QTest::newRow("yes") << QByteArray("y\n") << 0
+        << plan + "wrote the rs232c settings\nPower-cycle the ZORVEL for the new settings to take effect.\n"
+        << QString() << 1;
+    QTest::newRow("no") << QByteArray("n\n") << 2 << plan << refusal << 0;
+    QTest::newRow("none") << QByteArray() << 2 << plan << refusal << 0;
+}
+
+void TestZorvelProgram::terminal()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, refusal);
+    QFETCH(int, writes);
+    ModuleLine line;
+    PseudoTerminal input;
+    QVERIFY(input.open());
+    QProcess process;
+    QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    process.setStandardInputFile(input.slavePath());
+    start(process, { "set", "pelta=true", "--port", line.path() });
+
+    QByteArray errors;
+    QTRY_VERIFY((errors += process.readAllStandardError()).endsWith("[y/N] "));
+    if (answer.isEmpty())
+        input.master()->close();
+    else
+        input.master()->write(answer);
+    QVERIFY(finished.wait(20000));
+    QTEST(process.exitCode(), "exitCode");
+    QTEST(QString::fromUtf8(process.readAllStandardOutput()), "output");
+    errors += process.readAllStandardError();
+    QCOMPARE(QString::fromUtf8(errors),
+             QString("Write the rs232c settings to the ZORVEL on %1 (no serial number)? [y/N] ").arg(line.path())
+                 + refusal.arg(line.path()));
+    int written = 0;
+    for (const QByteArray &request : line.module.requests())
+        written += request.at(2) == 2 ? 1 : 0;
+    QCOMPARE(written, writes);
+}
+
+// Each trace line, but for its time, is the line the simulated module's
+// own log gives the same frame.
+void TestZorvelProgram::verboseTraceMatchesTheModule()
+{
+    ModuleLine line;
+    QStringList logged;
+    const auto log = [&](FrameDirection direction) {
+        return [&logged, &line, direction](const QByteArray &frame) {
+            logged << frameTraceLine(0, line.path(), direction, frame).section(" ms  ", 1);
+        };
+    };
+    connect(&line.module, &SimulatedModule::requestReceived, this, log(FrameDirection::ToModule));
+    connect(&line.module, &SimulatedModule::replySent, this, log(FrameDirection::FromModule));
+    QProcess process;
+    QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    start(process, { "-v", "show", "--json", "--port", line.path() });
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(process.exitCode(), 0);
+
+    QStringList traced;
+    for (const QString &text : QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts)) {
+        QVERIFY2(QRegularExpression("^ *\\d+ ms  ").match(text).hasMatch(), qPrintable(text));
+        traced << text.section(" ms  ", 1);
+    }
+    QCOMPARE(traced.size(), 6);
+    QCOMPARE(traced, logged);
 }
 
 QTEST_GUILESS_MAIN(TestZorvelProgram)

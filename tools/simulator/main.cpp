@@ -1,11 +1,14 @@
 // zorvel-sim: serves a simulated ZORVEL module on a new pseudo-terminal until
-// interrupted. Open the printed path as the service port.
+// interrupted. Open the printed path as the service port; every frame that
+// passes is printed after it.
 
+#include "frametrace.h"
 #include "pseudoterminal.h"
 #include "simulatedmodule.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -32,13 +35,16 @@ void configure(SimulatedModule &module, const QCommandLineParser &parser)
     module.setSilent(parser.isSet("silent"));
 }
 
-void logTraffic(SimulatedModule &module)
+// In the trace format of zorvel --verbose, so that the two logs line up.
+void logTraffic(SimulatedModule &module, const QString &port)
 {
-    QObject::connect(&module, &SimulatedModule::requestReceived, [](const QByteArray &frame) {
-        out() << "<- " << frame.toHex(' ') << Qt::endl;
+    static QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&module, &SimulatedModule::requestReceived, [port](const QByteArray &frame) {
+        out() << frameTraceLine(clock.elapsed(), port, FrameDirection::ToModule, frame) << Qt::endl;
     });
-    QObject::connect(&module, &SimulatedModule::replySent, [](const QByteArray &frame) {
-        out() << "-> " << frame.toHex(' ') << Qt::endl;
+    QObject::connect(&module, &SimulatedModule::replySent, [port](const QByteArray &frame) {
+        out() << frameTraceLine(clock.elapsed(), port, FrameDirection::FromModule, frame) << Qt::endl;
     });
 }
 
@@ -89,7 +95,7 @@ int main(int argc, char *argv[])
     configure(module, parser);
     module.attach(terminal.master());
     if (!parser.isSet("quiet"))
-        logTraffic(module);
+        logTraffic(module, terminal.slavePath());
 
     QSocketNotifier signalNotifier(signalDescriptor, QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {

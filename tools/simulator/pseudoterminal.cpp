@@ -1,6 +1,7 @@
 #include "pseudoterminal.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,6 +28,10 @@ bool PseudoTerminal::open()
         m_errorString = qt_error_string(errno);
         return false;
     }
+    // Neither side goes to a program started from here: a copy of the
+    // master there would keep the line up after it is closed here.
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_slavePath = QString::fromLocal8Bit(name);
     if (!m_master.openDescriptor(master, QIODevice::ReadWrite)) {
         m_errorString = m_master.errorString();
