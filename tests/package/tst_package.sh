@@ -29,7 +29,8 @@ expected=(
 for size in 16 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/zorvel-custom-config.png")
 done
-[ "$with_zorvel" = 1 ] && expected+=($folder/zorvel usr/bin/zorvel usr/share/man/man1/zorvel.1.gz)
+[ "$with_zorvel" = 1 ] && expected+=($folder/zorvel usr/bin/zorvel usr/share/man/man1/zorvel.1.gz
+                                      usr/share/bash-completion/completions/zorvel)
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./||' | LC_ALL=C sort)
 [ "$files" = "$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)" ] \
     || fail "the package holds:"$'\n'"$files"
