@@ -22,12 +22,11 @@ endif()
 
 # The driver folder comes from the launcher's own builds, when there are any.
 set(usbdrv_programs "")
+set(driver_package "")
 set(launcher_builds "")
 if(TARGET launcher-i686)
-    set(usbdrv_programs
-        ${ZORVEL_LAUNCHER_i686_DIR}/Tarnwick.exe
-        ${ZORVEL_LAUNCHER_i686_DIR}/DPInst.exe
-        ${ZORVEL_LAUNCHER_x86_64_DIR}/DPInst64.exe)
+    set(usbdrv_programs ${ZORVEL_USBDRV_PROGRAMS})
+    set(driver_package ${ZORVEL_DRIVER_PACKAGE})
     set(launcher_builds launcher-i686 launcher-x86_64)
 endif()
 
@@ -42,6 +41,8 @@ ExternalProject_Add(windows
     CMAKE_CACHE_ARGS
         -DZORVEL_WINDOWS_QT:PATH=${ZORVEL_WINDOWS_QT}
         -DZORVEL_USBDRV_PROGRAMS:STRING=${usbdrv_programs}
+        -DZORVEL_DRIVER_PACKAGE:PATH=${driver_package}
+        -DBUILD_TESTING:BOOL=${BUILD_TESTING}
     DEPENDS ${launcher_builds}
     # The sub-build tracks its own sources, so it runs on every build.
     BUILD_ALWAYS ON

@@ -4,7 +4,8 @@
 # folder finds them.
 
 set(ZORVEL_USBDRV_PROGRAMS "" CACHE STRING
-    "The launcher and the DPInst stand-ins, installed into usbdrv/ (the plain Linux build passes them)")
+    "The launcher, and what stands for DPInst without a driver package, for usbdrv/ (the Linux build passes them)")
+set(ZORVEL_DRIVER_PACKAGE "" CACHE PATH "A driver package, installed into usbdrv/ (the plain Linux build passes it)")
 
 foreach(module Core Gui Widgets SerialPort)
     install(FILES $<TARGET_FILE:Qt5::${module}> DESTINATION .)
@@ -24,4 +25,7 @@ endif()
 
 if(ZORVEL_USBDRV_PROGRAMS)
     install(PROGRAMS ${ZORVEL_USBDRV_PROGRAMS} DESTINATION usbdrv)
+endif()
+if(ZORVEL_DRIVER_PACKAGE)
+    install(DIRECTORY ${ZORVEL_DRIVER_PACKAGE}/ DESTINATION usbdrv)
 endif()

@@ -16,9 +16,9 @@ include(ExternalProject)
 
 foreach(arch i686 x86_64)
     set(ZORVEL_LAUNCHER_${arch}_DIR ${CMAKE_BINARY_DIR}/launcher-${arch})
-    set(byproducts Tarnwick.exe DPInst.exe)
+    set(byproducts Tarnwick.exe DPInst.exe recording/DPInst.exe)
     if(arch STREQUAL x86_64)
-        list(APPEND byproducts DPInst64.exe)
+        list(APPEND byproducts DPInst64.exe recording/DPInst64.exe)
     endif()
     list(TRANSFORM byproducts PREPEND ${ZORVEL_LAUNCHER_${arch}_DIR}/)
     ExternalProject_Add(launcher-${arch}
@@ -34,13 +34,28 @@ foreach(arch i686 x86_64)
     )
 endforeach()
 
-# The shipped folder: the 32-bit launcher and each stand-in in the word size
-# of the Windows it is started on. A real DPInst.exe is 32-bit and a real
-# DPInst64.exe 64-bit; replacing the stand-ins changes nothing else. A
-# component of its own keeps it out of the Linux package.
-install(PROGRAMS
-    ${ZORVEL_LAUNCHER_i686_DIR}/Tarnwick.exe
-    ${ZORVEL_LAUNCHER_i686_DIR}/DPInst.exe
-    ${ZORVEL_LAUNCHER_x86_64_DIR}/DPInst64.exe
-    DESTINATION usbdrv
-    COMPONENT usbdrv)
+# The driver folder a user gets: the 32-bit launcher, and either a real
+# driver package (DPInst.exe, DPInst64.exe and the driver files they
+# install) or, in each word size of the Windows that starts it, the program
+# that says no driver package is included. A real DPInst.exe is 32-bit and a
+# real DPInst64.exe 64-bit. A component of its own keeps the folder out of
+# the Linux package.
+set(ZORVEL_DRIVER_PACKAGE "" CACHE PATH
+    "A driver package for usbdrv/: DPInst.exe, DPInst64.exe and the driver files they install")
+set(ZORVEL_USBDRV_PROGRAMS ${ZORVEL_LAUNCHER_i686_DIR}/Tarnwick.exe)
+if(ZORVEL_DRIVER_PACKAGE)
+    foreach(installer DPInst.exe DPInst64.exe)
+        if(NOT EXISTS ${ZORVEL_DRIVER_PACKAGE}/${installer})
+            message(FATAL_ERROR "ZORVEL_DRIVER_PACKAGE ${ZORVEL_DRIVER_PACKAGE} holds no ${installer}")
+        endif()
+    endforeach()
+    message(STATUS "Driver folder: the driver package in ${ZORVEL_DRIVER_PACKAGE}")
+    install(DIRECTORY ${ZORVEL_DRIVER_PACKAGE}/ DESTINATION usbdrv COMPONENT usbdrv)
+else()
+    message(STATUS "Driver folder: no driver package (set ZORVEL_DRIVER_PACKAGE); "
+                   "DPInst.exe and DPInst64.exe say where it goes")
+    list(APPEND ZORVEL_USBDRV_PROGRAMS
+        ${ZORVEL_LAUNCHER_i686_DIR}/DPInst.exe
+        ${ZORVEL_LAUNCHER_x86_64_DIR}/DPInst64.exe)
+endif()
+install(PROGRAMS ${ZORVEL_USBDRV_PROGRAMS} DESTINATION usbdrv COMPONENT usbdrv)

@@ -1,5 +1,5 @@
-// Stands in for the driver package installer in the usbdrv folder: built as
-// DPInst.exe and DPInst64.exe, it installs nothing. Each run appends one line,
+// Stands in for the driver package installer in the launcher's tests: built
+// as DPInst.exe and DPInst64.exe, it installs nothing. Each run appends one line,
 // "<its own file name>\t<its working directory>\n" in UTF-8, to
 // "dpinst-runs.txt" beside itself, so that a test sees which installer the
 // launcher started and in which folder.

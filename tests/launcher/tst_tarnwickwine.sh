@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the 64-bit build of the launcher under Wine, in a prefix made for this
-# run, from a folder other than its own.
+# run, from a folder other than its own, beside the stand-ins for DPInst that
+# record their runs.
 #
 # A 64-bit process never runs under WOW64, so IsWow64Process reports FALSE
 # and the launcher starts DPInst.exe here. The runs show that the installer
@@ -24,7 +25,7 @@ usbdrv="$work/Zorvel Tools ü/usbdrv"
 elsewhere=$work/elsewhere
 records=$usbdrv/dpinst-runs.txt
 mkdir -p "$usbdrv" "$elsewhere"
-cp "$build/Tarnwick.exe" "$build/DPInst.exe" "$build/DPInst64.exe" "$usbdrv/"
+cp "$build/Tarnwick.exe" "$build/recording/DPInst.exe" "$build/recording/DPInst64.exe" "$usbdrv/"
 
 timeout 90 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
 timeout 30 "$wineserver" -w

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks the usbdrv folder: the
 # 32-bit console launcher with its administrator manifest and version
-# numbers, each stand-in in the word size of the Windows that starts it, and
-# no program that needs a DLL beyond Windows' own and its C runtime.
+# numbers, and what stands for DPInst without a driver package, each in the
+# word size of the Windows that starts it, needing no DLL beyond Windows' own
+# and its C runtime; never the stand-ins that record their runs.
 #   tst_usbdrv.sh CMAKE BUILD_DIR OBJDUMP WRESTOOL
 set -euo pipefail
 cmake=$1 build=$2 objdump=$3 wrestool=$4
@@ -18,17 +19,21 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 contents=$(cd "$usbdrv" && LC_ALL=C ls | tr '\n' ' ')
 [ "$contents" = "DPInst.exe DPInst64.exe Tarnwick.exe " ] || fail "usbdrv holds: $contents"
 
-check_program() { # file, PE format, subsystem number
+check_program() { # file, PE format, subsystem number, imported DLLs
     local headers dlls
     headers=$("$objdump" -p "$usbdrv/$1")
     grep -q "file format $2\$" <<<"$headers" || fail "$1 is not $2"
     grep -Eq "^Subsystem[[:space:]]+0000000$3" <<<"$headers" || fail "$1 is not of subsystem $3"
     dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
-    [ "$dlls" = "kernel32.dll msvcrt.dll " ] || fail "$1 imports: $dlls"
+    [ "$dlls" = "$4" ] || fail "$1 imports: $dlls"
 }
-check_program Tarnwick.exe pei-i386 3
-check_program DPInst.exe pei-i386 2
-check_program DPInst64.exe pei-x86-64 2
+check_program Tarnwick.exe pei-i386 3 "kernel32.dll msvcrt.dll "
+# Without a driver package, what stands for DPInst says so in a window.
+check_program DPInst.exe pei-i386 2 "kernel32.dll msvcrt.dll user32.dll "
+check_program DPInst64.exe pei-x86-64 2 "kernel32.dll msvcrt.dll user32.dll "
+# Those name their record, dpinst-runs.txt, in UTF-16.
+! grep -qaP 'd\x00p\x00i\x00n\x00s\x00t\x00-\x00r\x00u\x00n\x00s' "$usbdrv"/*.exe \
+    || fail "a stand-in that records its runs is installed"
 
 tarnwick=$usbdrv/Tarnwick.exe
 "$wrestool" -x --raw --type=24 --name=1 "$tarnwick" \

@@ -2,9 +2,10 @@
 # Compiles Maritor's resource script with the mingw-w64 resource compiler, as
 # a Windows build does, links it into a stub program and reads the resources
 # back: the icon group IDI_ICON1 with the 32x32 and 16x16 images of the icon
-# file, the manifest as resource 1 of type 24, well-formed, asking for no
-# elevation and for Common Controls 6.0.0.0, and the version resource with
-# the project's version and the product name.
+# file, the manifest as resource 1 of type 24, well-formed, with the
+# project's version, asking for no elevation and for Common Controls
+# 6.0.0.0, and the version resource with the project's version and the
+# product name.
 #   tst_windowsresources.sh WINDRES CC WRESTOOL ICOTOOL PYTHON CONFIGURATOR_DIR
 #                           VERSION_HEADER_DIR PROJECT_VERSION
 set -euo pipefail
@@ -37,7 +38,7 @@ tail -c +39 "$configurator/images/resources/AppIcon.ico" | cmp -s - images.bin \
     || fail "the icon images differ from images/resources/AppIcon.ico"
 
 "$wrestool" -x --raw --type=24 --name=1 maritor.exe >manifest.xml
-"$python" - manifest.xml <<'PY' || fail "manifest"
+"$python" - manifest.xml "$version.0" <<'PY' || fail "manifest"
 import sys
 import xml.etree.ElementTree as ET
 
@@ -50,6 +51,9 @@ common_controls = {"type": "win32", "name": "Microsoft.Windows.Common-Controls",
 problems = []
 if root.tag != v1 + "assembly":
     problems.append("root element " + root.tag)
+identity = root.find(v1 + "assemblyIdentity")
+if identity is None or identity.get("version") != sys.argv[2]:
+    problems.append("version %s, expected %s" % (identity is not None and identity.get("version"), sys.argv[2]))
 if levels != ["asInvoker"]:
     problems.append("execution levels %s" % levels)
 if dependencies != [common_controls]:

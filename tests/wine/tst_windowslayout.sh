@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Windows build into a scratch folder and checks the folder a
 # user unzips: exactly the programs (the window program and the console
-# program, which needs no QtGui or QtWidgets), the manual, usbdrv/, the Qt DLLs and
-# plugins and the compiler's runtime. Every DLL that a program or a shipped
-# DLL imports is shipped or is Windows' own, and every DLL shipped beside the
-# programs is imported by one of them (the plugins are loaded by path).
+# program, which needs no QtGui or QtWidgets), the manual, the licence and
+# the notices, usbdrv/, the Qt DLLs and plugins and the compiler's runtime.
+# Every DLL that a program or a shipped DLL imports is shipped or is
+# Windows' own, and every DLL shipped beside the programs is imported by one
+# of them (the plugins are loaded by path).
 #   tst_windowslayout.sh CMAKE WINDOWS_BUILD OBJDUMP MANUAL
 set -euo pipefail
 cmake=$1 windows=$2 objdump=$3 manual=$4
@@ -17,7 +18,8 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 files=$(cd "$layout" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
-expected="Maritor.exe Qt5Core.dll Qt5Gui.dll Qt5SerialPort.dll Qt5Widgets.dll help/manual.html "
+expected="LICENSE.txt Maritor.exe Qt5Core.dll Qt5Gui.dll Qt5SerialPort.dll Qt5Widgets.dll THIRD-PARTY-NOTICES.txt "
+expected+="help/manual.html "
 expected+="libgcc_s_seh-1.dll libstdc++-6.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll "
 expected+="usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe zorvel.exe "
 [ "$files" = "$expected" ] || fail "installed: $files"
