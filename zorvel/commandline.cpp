@@ -153,7 +153,11 @@ int CommandLine::run(const QStringList &arguments)
     const Command *command = findCommand(rest.first());
     if (!command)
         return usageError(tr("unknown command \"%1\"").arg(rest.first()));
-    return runCommand(*command, rest.mid(1) + leading);
+    const int result = runCommand(*command, rest.mid(1) + leading);
+    if (m_console.outputError().isEmpty())
+        return result;
+    m_console.printError(tr("cannot write standard output: %1").arg(m_console.outputError()));
+    return std::max(result, int(ExitUsage));
 }
 
 const CommandLine::Options &CommandLine::options()
@@ -228,7 +232,7 @@ QString CommandLine::argumentProblem(const Command &command, const QCommandLineP
         if (count > 1)
             return tr("--%1 is given more than once").arg(names.last());
     }
-    for (const OptionMember member : { &Options::port, &Options::serial }) {
+    for (const OptionMember member : { &Options::port, &Options::serial, &Options::output }) {
         if (command.options.contains(member) && parser.isSet(known.*member) && parser.value(known.*member).isEmpty())
             return tr("--%1 needs a value").arg((known.*member).names().last());
     }

@@ -2,6 +2,20 @@
 
 #include <QIODevice>
 
+namespace {
+
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
+}
+
+QString escaped(QChar c)
+{
+    return QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
+}
+
+} // namespace
+
 Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive, bool outputIsTerminal)
     : m_input(input), m_output(output), m_errors(errors), m_interactive(interactive),
       m_outputIsTerminal(outputIsTerminal)
@@ -19,9 +33,28 @@ bool Console::outputIsTerminal() const
     return m_outputIsTerminal;
 }
 
+QString Console::outputError() const
+{
+    return m_outputError;
+}
+
+QString Console::terminalSafe(const QString &text)
+{
+    QString safe;
+    for (const QChar c : text) {
+        if (c == '\\')
+            safe += "\\\\";
+        else
+            safe += isControl(c) ? escaped(c) : QString(c);
+    }
+    return safe;
+}
+
 void Console::print(const QString &line)
 {
-    m_output->write((line + '\n').toLocal8Bit());
+    const QByteArray bytes = (line + '\n').toLocal8Bit();
+    if (m_output->write(bytes) != bytes.size() && m_outputError.isEmpty())
+        m_outputError = m_output->errorString();
 }
 
 void Console::note(const QString &line)
@@ -30,9 +63,14 @@ void Console::note(const QString &line)
         print(line);
 }
 
+// An error may quote what came from a document, an argument or a module:
+// its control characters are written as escapes, its line breaks kept.
 void Console::printError(const QString &line)
 {
-    m_errors->write(("zorvel: " + line + '\n').toLocal8Bit());
+    QString safe;
+    for (const QChar c : line)
+        safe += isControl(c) && c != '\n' ? escaped(c) : QString(c);
+    m_errors->write(("zorvel: " + safe + '\n').toLocal8Bit());
 }
 
 void Console::inform(const QString &line)

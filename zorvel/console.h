@@ -27,6 +27,13 @@ public:
 
     void setVerbosity(Verbosity verbosity);
     bool outputIsTerminal() const;
+    // Why the output could not be written, such as a full disk; empty while
+    // it could.
+    QString outputError() const;
+    // Control characters and backslashes written as escapes, so that text
+    // from a module or a device can neither move the cursor nor pass for
+    // other text.
+    static QString terminalSafe(const QString &text);
 
     void print(const QString &line);
     void note(const QString &line);
@@ -46,6 +53,7 @@ private:
     bool m_interactive;
     bool m_outputIsTerminal;
     bool m_inputTaken = false;
+    QString m_outputError;
     Verbosity m_verbosity = Verbosity::Normal;
     QElapsedTimer m_clock;
 };

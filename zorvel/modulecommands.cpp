@@ -14,26 +14,9 @@ namespace {
 
 const char *const Groups[] = { "rs232c", "usbtmc" };
 
-// Text from a module or a device reaches the terminal with its control
-// characters, and the backslash that escapes them, written as escapes, so
-// that it can neither move the cursor nor pass for other text.
-QString terminalSafe(const QString &text)
-{
-    QString safe;
-    for (const QChar c : text) {
-        if (c == '\\')
-            safe += "\\\\";
-        else if (c.category() == QChar::Other_Control)
-            safe += QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
-        else
-            safe += c;
-    }
-    return safe;
-}
-
 QString plainText(const QJsonValue &value)
 {
-    return value.isString() ? terminalSafe(value.toString()) : SettingsDocument::valueText(value);
+    return value.isString() ? Console::terminalSafe(value.toString()) : SettingsDocument::valueText(value);
 }
 
 QString groupsText(const QStringList &groups)
@@ -45,7 +28,7 @@ QString portText(const PortEntry &port)
 {
     return port.serialNumber.isEmpty()
         ? ModuleCommands::tr("%1 (no serial number)").arg(port.portName)
-        : ModuleCommands::tr("%1 (serial number %2)").arg(port.portName, terminalSafe(port.serialNumber));
+        : ModuleCommands::tr("%1 (serial number %2)").arg(port.portName, Console::terminalSafe(port.serialNumber));
 }
 
 QString jsonMember(const QString &name, const QJsonValue &value)
@@ -112,7 +95,7 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
             members << QString("    %1: %2").arg(SettingsDocument::valueText(field.first),
                                                  SettingsDocument::valueText(field.second));
             if (field.second.isString())
-                row << (field.second.toString().isEmpty() ? "-" : terminalSafe(field.second.toString()));
+                row << (field.second.toString().isEmpty() ? "-" : Console::terminalSafe(field.second.toString()));
         }
         objects << "  {\n" + members.join(",\n") + "\n  }";
         rows << row;
@@ -307,9 +290,11 @@ std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &sessi
     return ModuleSettings { *rs232c, *usbtmc };
 }
 
-// The module's settings as the window shows them, and the document merged
-// over them; nothing, with the exit code in failure, when the module cannot
-// be read or the merged settings are refused.
+// The module's settings as it holds them, and the document merged over
+// them, interlocks applied; nothing, with the exit code in failure, when the
+// module cannot be read or the merged settings are refused. Differences are
+// taken from what the module holds, so that a plan also names what an
+// interlock changes.
 std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
     const PortEntry &port, ServiceSession &session, const SettingsDocument &document, int *failure)
 {
@@ -326,7 +311,7 @@ std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
         *failure = ExitUsage;
         return std::nullopt;
     }
-    return MergedSettings { interlocked(*module), *merged };
+    return MergedSettings { *module, *merged };
 }
 
 // The plan, in diff's words, then one question for the module.

@@ -127,6 +127,13 @@ std::optional<QByteArray> ServiceSession::takeReply(std::optional<FrameType> rep
         if (replyType && frameType(*frame) == *replyType)
             return frame;
     }
+    // What waits of the next frame must begin as every frame does; bytes
+    // that cannot are not left to time out.
+    const QByteArray head = m_buffer.front(2);
+    if (!QByteArray("M0").startsWith(head)) {
+        fail(Error::BadReply, QCoreApplication::translate("ServiceSession",
+            "the module sent bytes that are not a frame: %1").arg(QString(head.toHex(' '))));
+    }
     return std::nullopt;
 }
 

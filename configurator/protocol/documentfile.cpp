@@ -5,28 +5,56 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // QSaveFile buffers what is written and reports a failed write, such as a
 // full disk, only when it is flushed before commit(); commit() alone would
 // put a cut-short file in the old one's place. Uncommitted, the temporary
-// file goes with the QSaveFile.
+// file goes with the QSaveFile. The new file gets the old one's mode, which
+// QSaveFile does not keep whole, and, where root replaces it, its owner.
 bool replaceFile(const QString &path, const QByteArray &bytes, QString *error)
 {
+#ifdef Q_OS_UNIX
+    const QByteArray target = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+    struct stat old = {};
+    const bool existed = !target.isEmpty() && ::stat(target.constData(), &old) == 0;
+#endif
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit())
-        return true;
-    *error = file.errorString();
-    return false;
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    if (existed) {
+        ::chmod(target.constData(), old.st_mode & 07777);
+        if (::geteuid() == 0) {
+            [[maybe_unused]] const int owned = ::chown(target.constData(), old.st_uid, old.st_gid);
+        }
+    }
+#endif
+    return true;
 }
 
+// A reader that leaves a pipe ends the write with an error, not the process.
 bool writeInPlace(const QString &path, const QByteArray &bytes, QString *error)
 {
+#ifdef Q_OS_UNIX
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+#endif
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size())
-        return true;
-    *error = file.errorString();
-    return false;
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size();
+    if (!written)
+        *error = file.errorString();
+#ifdef Q_OS_UNIX
+    std::signal(SIGPIPE, previous);
+#endif
+    return written;
 }
 
 } // namespace

@@ -129,6 +129,11 @@ int FrameBuffer::size() const
     return m_bytes.size() - m_start;
 }
 
+QByteArray FrameBuffer::front(int count) const
+{
+    return m_bytes.mid(m_start, std::min(count, size()));
+}
+
 std::optional<ModuleInfo> decodeModuleInfo(const QByteArray &frame)
 {
     if (!holdsPayload(frame, FrameType::ModuleInfo, ModuleInfoMinPayload))

@@ -52,6 +52,8 @@ public:
     void append(const QByteArray &bytes);
     std::optional<QByteArray> takeFrame();
     int size() const;
+    // Up to count of the bytes waiting, from the first on, without taking them.
+    QByteArray front(int count) const;
 
 private:
     QByteArray m_bytes;

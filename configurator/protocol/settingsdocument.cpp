@@ -103,7 +103,8 @@ QJsonValue readTermchar(const ModuleSettings &settings)
 QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
 {
     std::optional<quint8> code;
-    if (value.isString() && value.toString().startsWith("0x", Qt::CaseInsensitive))
+    const QString text = value.toString();
+    if (value.isString() && text.startsWith("0x", Qt::CaseInsensitive) && text == text.trimmed())
         code = parseTermcharCode(value.toString());
     else if (const auto number = wholeNumber(value, 0, 255))
         code = quint8(*number);

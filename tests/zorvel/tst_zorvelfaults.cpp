@@ -65,6 +65,8 @@ private slots:
     void lostLineEndsTheWait();
     void strictReplies_data();
     void strictReplies();
+    void planNamesWhatTheModuleHolds_data();
+    void planNamesWhatTheModuleHolds();
     void interruptedWrite_data();
     void interruptedWrite();
     void documentsAndArguments_data();
@@ -102,6 +104,7 @@ void TestZorvelFaults::outputFile_data()
 
     QTest::newRow("new file") << "new" << 0 << "file" << "document";
     QTest::newRow("regular file keeps its mode") << "regular" << 0 << "file 640" << "document";
+    QTest::newRow("read-only file keeps its mode") << "read-only" << 0 << "file 444" << "document";
     QTest::newRow("link to a regular file stays a link") << "link to regular" << 0 << "link" << "document";
     QTest::newRow("link to /dev/null stays a link") << "link to null" << 0 << "link" << "";
     QTest::newRow("FIFO is written into") << "fifo" << 0 << "fifo" << "read";
@@ -115,9 +118,10 @@ void TestZorvelFaults::outputFile()
     QFETCH(int, exitCode);
     QString path = m_dir->filePath("out.json");
     QProcess reader;
-    if (target == "regular") {
+    if (target == "regular" || target == "read-only") {
         writeFile(path, "old");
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        QFile::setPermissions(path, target == "regular" ? QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                        : QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     } else if (target == "link to regular") {
         writeFile(m_dir->filePath("real.json"), "old");
         QFile::link("real.json", path);
@@ -185,6 +189,7 @@ void TestZorvelFaults::lostLineEndsTheWait()
 void TestZorvelFaults::strictReplies_data()
 {
     QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("trailing");
     QTest::addColumn<qint64>("bitrate");
     QTest::addColumn<int>("flowControl");
     QTest::addColumn<QStringList>("arguments");
@@ -194,25 +199,29 @@ void TestZorvelFaults::strictReplies_data()
 
     const QStringList stopbits { "set", "stopbits=2", "--yes" };
     const QList<QByteArray> none;
-    QTest::newRow("bytes that are not frames") << QByteArray("\x13\x07\x01\x02garbage!", 12) << 9600LL << 0
-        << stopbits << 3 << "the module sent bytes that are not a frame: 13 07 01 02 67 61" << none;
-    QTest::newRow("bitrate outside the rules") << QByteArray() << -1884653908LL << 0 << stopbits << 2
+    const QByteArray nothing;
+    QTest::newRow("bytes that are not frames") << QByteArray("\x13\x07\x01\x02garbage!", 12) << nothing << 9600LL
+        << 0 << stopbits << 3 << "the module sent bytes that are not a frame: 13 07 01 02 67 61" << none;
+    QTest::newRow("stray bytes behind the last reply") << nothing << QByteArray("\xff\xfe") << 9600LL << 0
+        << stopbits << 3 << "the module sent bytes that are not a frame: ff fe" << none;
+    QTest::newRow("bitrate outside the rules") << nothing << nothing << -1884653908LL << 0 << stopbits << 2
         << "the module reports rs232c.bitrate = -1884653908: expected one of 115200" << none;
-    QTest::newRow("flow control outside the rules") << QByteArray() << 9600LL << 112 << stopbits << 2
+    QTest::newRow("flow control outside the rules") << nothing << nothing << 9600LL << 112 << stopbits << 2
         << "the module reports rs232c.flowControl = 112: expected" << none;
-    QTest::newRow("the other group is written") << QByteArray() << 250LL << 0
+    QTest::newRow("the other group is written") << nothing << nothing << 250LL << 0
         << QStringList { "set", "autoSerialPoll=true", "--yes" } << 0 << QString()
         << QList<QByteArray> { "4d 30 04 05 01 e8 03 00 00" };
-    QTest::newRow("the document gives the value") << QByteArray() << 250LL << 0
+    QTest::newRow("the document gives the value") << nothing << nothing << 250LL << 0
         << QStringList { "set", "bitrate=1200", "--yes" } << 0 << QString()
         << QList<QByteArray> { "4d 30 02 19 b0 04 00 00 01 00 0a 01 2a 49 44 4e 3f 00 00 00 00 00 00 00 00 00 00 00 00" };
-    QTest::newRow("show still shows it") << QByteArray() << -1884653908LL << 112 << QStringList { "show" } << 0
+    QTest::newRow("show still shows it") << nothing << nothing << -1884653908LL << 112 << QStringList { "show" } << 0
                                          << QString() << none;
 }
 
 void TestZorvelFaults::strictReplies()
 {
     QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, trailing);
     QFETCH(qint64, bitrate);
     QFETCH(int, flowControl);
     QFETCH(QStringList, arguments);
@@ -226,6 +235,10 @@ void TestZorvelFaults::strictReplies()
         module.setSilent(true);
         connect(&module, &SimulatedModule::requestReceived, this, [&module, reply] { module.sendRaw(reply); });
     }
+    connect(&module, &SimulatedModule::replySent, this, [&module, trailing](const QByteArray &frame) {
+        if (frame.at(2) == 5 && !trailing.isEmpty())
+            module.sendRaw(trailing);
+    });
 
     QTEST(m_bench->run(arguments + QStringList { "--port", m_bench->path() }), "exitCode");
     QVERIFY2(m_bench->errors.contains(error), qPrintable(m_bench->errors));
@@ -233,6 +246,40 @@ void TestZorvelFaults::strictReplies()
     if (arguments.first() == "show")
         QVERIFY(m_bench->output.contains(QRegularExpression("rs232c.bitrate +-1884653908\nrs232c.stopbits +1\n"
                                                            "rs232c.flowControl +112\n")));
+}
+
+// A plan names every setting the write changes in the module, also those an
+// interlock changes, which show gives as the window shows them.
+void TestZorvelFaults::planNamesWhatTheModuleHolds_data()
+{
+    QTest::addColumn<int>("block4882");
+    QTest::addColumn<int>("pelta");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<QString>("plan");
+
+    QTest::newRow("block transfer with another terminator and query") << 1 << 0 << QStringList { "bitrate=1200" }
+        << "rs232c.bitrate: 9600 -> 1200\nrs232c.termchar: \"0x0D\" -> \"0x0A\"\n"
+           "rs232c.idnQuery: \"AB\" -> \"*IDN?\"\n";
+    QTest::newRow("PELTA without block transfer") << 0 << 1 << QStringList { "bitrate=9600" }
+        << "rs232c.termchar: \"0x0D\" -> \"0x0A\"\nrs232c.block4882: false -> true\n"
+           "rs232c.idnQuery: \"AB\" -> \"*IDN?\"\n";
+}
+
+void TestZorvelFaults::planNamesWhatTheModuleHolds()
+{
+    QFETCH(int, block4882);
+    QFETCH(int, pelta);
+    QFETCH(QStringList, assignments);
+    QFETCH(QString, plan);
+    ModuleState state = m_bench->module().state();
+    state.block4882 = quint8(block4882);
+    state.peltaSafu = quint8(pelta);
+    state.termcharCode = 0x0D;
+    state.idnQuery = "AB";
+    m_bench->module().setState(state);
+
+    QCOMPARE(m_bench->run(QStringList { "set" } + assignments + QStringList { "--dry-run", "--port", m_bench->path() }), 0);
+    QCOMPARE(m_bench->output, plan + "dry run: would write rs232c; nothing written\n");
 }
 
 // A restart notice or a silence after a write says which groups had gone
@@ -311,6 +358,8 @@ void TestZorvelFaults::documentsAndArguments_data()
     QTest::newRow("output twice") << QByteArray() << QStringList { "export", "-o", "a", "--output", "b" }
                                   << "--output is given more than once";
     QTest::newRow("empty port") << QByteArray() << QStringList { "show", "--port", "" } << "--port needs a value";
+    QTest::newRow("escapes in a key, shown escaped") << "{" + Format + ", \"rs232c\": {\"\\u001b[31mred\": 1}}"
+                                                    << noArguments << "rs232c.\\x1b[31mred = 1: unknown key";
 }
 
 void TestZorvelFaults::documentsAndArguments()

@@ -67,6 +67,8 @@ void TestZorvelProgram::run_data()
     QTest::newRow("reset without a terminal") << QStringList { "reset", "--port", "%1" } << 2
         << "reset: every setting returns to its factory default\n"
         << "zorvel: Reset the ZORVEL on %1 (no serial number) to factory defaults" + notConfirmed + refused;
+    QTest::newRow("output on a full disk") << QStringList { "show", "--json", "--port", "%1" } << 2 << QString()
+        << "zorvel: cannot write standard output: No space left on device\n";
     QTest::newRow("version") << QStringList { "--version" } << 0 << "zorvel " + qEnvironmentVariable("ZORVEL_VERSION") + "\n"
                              << QString();
     QTest::newRow("quiet leaves out the plan") << QStringList { "-q", "set", "pelta=true", "--port", "%1" } << 2
@@ -88,6 +90,8 @@ void TestZorvelProgram::run()
     process.setProgram(qEnvironmentVariable("ZORVEL_PROGRAM"));
     process.setArguments(arguments.replaceInStrings("%1", line.path()));
     process.setStandardInputFile(QProcess::nullDevice());
+    if (QString(QTest::currentDataTag()) == "output on a full disk")
+        process.setStandardOutputFile("/dev/full");
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     process.start();
     // The module answers on this process's event loop while the program runs.
