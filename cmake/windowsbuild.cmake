@@ -49,3 +49,37 @@ ExternalProject_Add(windows
     BUILD_BYPRODUCTS ${ZORVEL_WINDOWS_DIR}/bin/Maritor.exe
     INSTALL_COMMAND ""
 )
+
+# The Windows packages, the portable zip and the MSI, made from this build by
+# windows/windowspackages.cmake: scripts/package builds them, and so do the
+# tests that need them.
+find_program(ZORVEL_MINGW_STRIP x86_64-w64-mingw32-strip)
+find_program(ZORVEL_WIXL wixl)
+find_program(ZORVEL_WIXL_HEAT wixl-heat)
+find_program(ZORVEL_OSSLSIGNCODE osslsigncode)
+if(NOT TARGET launcher-i686 OR NOT ZORVEL_MINGW_STRIP OR NOT ZORVEL_WIXL OR NOT ZORVEL_WIXL_HEAT)
+    message(STATUS "Windows packages skipped: they need the launcher's cross-build, x86_64-w64-mingw32-strip, "
+                   "and wixl and wixl-heat (wixl)")
+    return()
+endif()
+set(ZORVEL_WINDOWS_PACKAGES_DIR ${CMAKE_BINARY_DIR}/windows-packages)
+set(ZORVEL_WINDOWS_PACKAGE_SETTINGS ${CMAKE_BINARY_DIR}/windowspackages-settings.cmake)
+set(settings "")
+foreach(setting
+        "WINDOWS_BUILD;${ZORVEL_WINDOWS_DIR}" "STAGE_DIR;${ZORVEL_WINDOWS_PACKAGES_DIR}/stage"
+        "OUTPUT_DIR;${ZORVEL_WINDOWS_PACKAGES_DIR}" "VERSION;${PROJECT_VERSION}"
+        "DRIVER_PACKAGE;${ZORVEL_DRIVER_PACKAGE}"
+        "ICON_FILE;${PROJECT_SOURCE_DIR}/configurator/images/resources/AppIcon.ico"
+        "WXS_FILE;${PROJECT_SOURCE_DIR}/windows/zorvel-custom-config.wxs" "STRIP;${ZORVEL_MINGW_STRIP}"
+        "WIXL;${ZORVEL_WIXL}" "WIXL_HEAT;${ZORVEL_WIXL_HEAT}" "OSSLSIGNCODE;${ZORVEL_OSSLSIGNCODE}")
+    list(GET setting 0 variable)
+    list(GET setting 1 value)
+    string(APPEND settings "if(NOT DEFINED ${variable})\n    set(${variable} \"${value}\")\nendif()\n")
+endforeach()
+file(WRITE ${ZORVEL_WINDOWS_PACKAGE_SETTINGS} "${settings}")
+add_custom_target(windows-packages
+    COMMAND ${CMAKE_COMMAND} -DSETTINGS=${ZORVEL_WINDOWS_PACKAGE_SETTINGS}
+        -P ${PROJECT_SOURCE_DIR}/windows/windowspackages.cmake
+    DEPENDS windows launcher-i686 launcher-x86_64
+    COMMENT "Making the Windows zip and MSI"
+    VERBATIM)

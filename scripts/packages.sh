@@ -51,6 +51,13 @@ WINDOWS_PACKAGES=(
     imagemagick
 )
 
+# The Windows packages: wixl makes the MSI, msitools reads it back in the
+# tests, osslsigncode signs (and the tests check signatures made with a
+# certificate from openssl).
+WINDOWS_PACKAGING_PACKAGES=(
+    wixl msitools osslsigncode openssl
+)
+
 # The yardstick of zorvel's benchmark: a script with pyserial, and GNU time
 # to take each run's peak memory. Only bench/run needs them.
 ZORVEL_BENCH_PACKAGES=(

@@ -20,7 +20,7 @@ deb=$work/zorvel-custom-config_${version}_$(dpkg --print-architecture).deb
 folder=opt/zorvel-custom-config
 expected=(
     lib/udev/rules.d/70-zorvel.rules
-    $folder/Maritor $folder/help/manual.html
+    $folder/Maritor $folder/help/manual.html $folder/LICENSE $folder/THIRD-PARTY-NOTICES.txt
     usr/bin/maritor usr/share/man/man1/maritor.1.gz
     usr/share/applications/zorvel-custom-config.desktop
     usr/share/doc/zorvel-custom-config/changelog.gz usr/share/doc/zorvel-custom-config/copyright
@@ -45,6 +45,7 @@ lintian --fail-on error "$deb" || fail "lintian found errors"
 root=$work/root
 dpkg -x "$deb" "$root"
 cmp -s "$source/linux/70-zorvel.rules" "$root/lib/udev/rules.d/70-zorvel.rules" || fail "udev rule differs"
+cmp -s "$source/LICENSE" "$root/$folder/LICENSE" || fail "the licence differs"
 desktop-file-validate "$root/usr/share/applications/zorvel-custom-config.desktop" || fail "desktop entry"
 for program in Maritor zorvel; do
     [ -f "$root/$folder/$program" ] || continue
