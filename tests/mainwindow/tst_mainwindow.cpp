@@ -186,7 +186,6 @@ void TestMainWindow::questionListsChanges_data()
     const QString usbtmc = "action_UsbtmcSync_To";
     const QString same = "No setting differs from what the ZORVEL reported.";
     QTest::newRow("RS232C, no edit") << rs232c << QStringList() << false << same;
-    QTest::newRow("USBTMC, no edit") << usbtmc << QStringList() << false << same;
     QTest::newRow("bitrate and flow control")
         << rs232c << QStringList { "cboBitrate=19200", "cboFlowControl=HARDWARE" } << false
         << "Bitrate: 9600 → 19200\nFlow Control: NONE → HARDWARE";

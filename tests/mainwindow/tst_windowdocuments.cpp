@@ -208,36 +208,26 @@ void TestWindowDocuments::badDocumentChangesNoField()
 void TestWindowDocuments::refusedSaveLeavesNoFile_data()
 {
     QTest::addColumn<bool>("silent");
-    QTest::addColumn<QString>("termchar");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("warning");
 
-    QTest::newRow("not read") << true << QString() << "settings.json"
+    QTest::newRow("not read") << true << "settings.json"
         << "The settings were not saved: they have not been read from the ZORVEL yet.\nUse Device → Refresh first.";
-    QTest::newRow("terminator not a byte") << false << "0x100" << "settings.json"
-        << "The settings were not saved.\nTermchar Code must be a hexadecimal number from 0x00 to 0xFF, "
-           "for example 0x0A.";
-    QTest::newRow("folder missing") << false << QString() << "missing/settings.json"
+    QTest::newRow("folder missing") << false << "missing/settings.json"
         << "The settings were not saved to %1:\n";
 }
 
 void TestWindowDocuments::refusedSaveLeavesNoFile()
 {
     QFETCH(bool, silent);
-    QFETCH(QString, termchar);
     QFETCH(QString, file);
     QFETCH(QString, warning);
-    ModuleState state = m_bench->module.state();
-    state.block4882 = 0;
-    m_bench->module.setState(state);
     m_bench->module.setSilent(silent);
     writeFile("{}");
     if (silent)
         m_bench->startWindow();
     else
         startAndRead();
-    if (!termchar.isEmpty())
-        m_bench->widget<QLineEdit>("txtTermcharCode")->setText(termchar);
     const QString path = m_dir->filePath(file);
 
     m_bench->boxes.setFileAnswer(path);
