@@ -34,44 +34,50 @@ QString listed(const QStringList &items, const QString &last)
 }
 
 // Each key reads its value from the settings and stores a value from a
-// document into them; store returns what is accepted when it refuses.
+// document into them; store says what is accepted when it refuses.
 struct Key {
     const char *group;
     const char *name;
     QJsonValue (*read)(const ModuleSettings &);
-    QString (*store)(const QJsonValue &, ModuleSettings &);
+    bool (*store)(const QJsonValue &, ModuleSettings &, QString *expected);
 };
 
-QString storeBool(const QJsonValue &value, bool &field)
+bool refuse(QString *expected, const QString &accepted)
 {
-    if (!value.isBool())
-        return SettingsDocument::tr("expected true or false");
-    field = value.toBool();
-    return QString();
+    *expected = accepted;
+    return false;
 }
 
-QString storeBitrate(const QJsonValue &value, ModuleSettings &settings)
+bool storeBool(const QJsonValue &value, bool &field, QString *expected)
+{
+    if (!value.isBool())
+        return refuse(expected, SettingsDocument::tr("expected true or false"));
+    field = value.toBool();
+    return true;
+}
+
+bool storeBitrate(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
     const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
     QStringList rates;
     for (const qint32 rate : rs232cBitrates())
         rates << QString::number(rate);
     if (!number || !rs232cBitrates().contains(qint32(*number)))
-        return SettingsDocument::tr("expected one of %1").arg(rates.join(", "));
+        return refuse(expected, SettingsDocument::tr("expected one of %1").arg(rates.join(", ")));
     settings.rs232c.bitrate = qint32(*number);
-    return QString();
+    return true;
 }
 
-QString storeStopbits(const QJsonValue &value, ModuleSettings &settings)
+bool storeStopbits(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
     const auto number = wholeNumber(value, 0, 255);
     QStringList accepted;
     for (const quint8 stopbits : rs232cStopbits())
         accepted.prepend(QString::number(stopbits));
     if (!number || !rs232cStopbits().contains(quint8(*number)))
-        return SettingsDocument::tr("expected %1").arg(listed(accepted, SettingsDocument::tr("or")));
+        return refuse(expected, SettingsDocument::tr("expected %1").arg(listed(accepted, SettingsDocument::tr("or"))));
     settings.rs232c.stopbits = quint8(*number);
-    return QString();
+    return true;
 }
 
 QJsonValue readFlowControl(const ModuleSettings &settings)
@@ -80,17 +86,17 @@ QJsonValue readFlowControl(const ModuleSettings &settings)
     return name.isEmpty() ? QJsonValue(settings.rs232c.flowControl) : QJsonValue(name);
 }
 
-QString storeFlowControl(const QJsonValue &value, ModuleSettings &settings)
+bool storeFlowControl(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
     const auto code = value.isString() ? flowControlCode(value.toString()) : std::nullopt;
     if (!code) {
         QStringList names;
         for (quint8 c = 0; !flowControlName(c).isEmpty(); ++c)
             names << '"' + flowControlName(c) + '"';
-        return SettingsDocument::tr("expected %1").arg(listed(names, SettingsDocument::tr("or")));
+        return refuse(expected, SettingsDocument::tr("expected %1").arg(listed(names, SettingsDocument::tr("or"))));
     }
     settings.rs232c.flowControl = *code;
-    return QString();
+    return true;
 }
 
 QJsonValue readTermchar(const ModuleSettings &settings)
@@ -100,7 +106,7 @@ QJsonValue readTermchar(const ModuleSettings &settings)
 
 // A string is hexadecimal and says so with its "0x", so that "13" cannot
 // mean 0x13 here while the number 13 means 0x0D.
-QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
+bool storeTermchar(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
     std::optional<quint8> code;
     const QString text = value.toString();
@@ -109,26 +115,26 @@ QString storeTermchar(const QJsonValue &value, ModuleSettings &settings)
     else if (const auto number = wholeNumber(value, 0, 255))
         code = quint8(*number);
     if (!code)
-        return SettingsDocument::tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255");
+        return refuse(expected, SettingsDocument::tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255"));
     settings.rs232c.termcharCode = *code;
-    return QString();
+    return true;
 }
 
-QString storeIdnQuery(const QJsonValue &value, ModuleSettings &settings)
+bool storeIdnQuery(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
     if (!value.isString() || !isValidIdnQuery(value.toString()))
-        return SettingsDocument::tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength);
+        return refuse(expected, SettingsDocument::tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength));
     settings.rs232c.idnQuery = value.toString();
-    return QString();
+    return true;
 }
 
-QString storeInterval(const QJsonValue &value, ModuleSettings &settings)
+bool storeInterval(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
     const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
     if (!number)
-        return SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(std::numeric_limits<qint32>::max());
+        return refuse(expected, SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(std::numeric_limits<qint32>::max()));
     settings.usbtmc.autoSpollIntv = qint32(*number);
-    return QString();
+    return true;
 }
 
 const Key Keys[] = {
@@ -140,15 +146,15 @@ const Key Keys[] = {
     { "rs232c", "termchar", readTermchar, storeTermchar },
     { "rs232c", "block4882",
       [](const ModuleSettings &s) { return QJsonValue(s.rs232c.block4882); },
-      [](const QJsonValue &v, ModuleSettings &s) { return storeBool(v, s.rs232c.block4882); } },
+      [](const QJsonValue &v, ModuleSettings &s, QString *e) { return storeBool(v, s.rs232c.block4882, e); } },
     { "rs232c", "idnQuery",
       [](const ModuleSettings &s) { return QJsonValue(s.rs232c.idnQuery); }, storeIdnQuery },
     { "rs232c", "pelta",
       [](const ModuleSettings &s) { return QJsonValue(s.rs232c.peltaSafu); },
-      [](const QJsonValue &v, ModuleSettings &s) { return storeBool(v, s.rs232c.peltaSafu); } },
+      [](const QJsonValue &v, ModuleSettings &s, QString *e) { return storeBool(v, s.rs232c.peltaSafu, e); } },
     { "usbtmc", "autoSerialPoll",
       [](const ModuleSettings &s) { return QJsonValue(s.usbtmc.autoSpoll); },
-      [](const QJsonValue &v, ModuleSettings &s) { return storeBool(v, s.usbtmc.autoSpoll); } },
+      [](const QJsonValue &v, ModuleSettings &s, QString *e) { return storeBool(v, s.usbtmc.autoSpoll, e); } },
     { "usbtmc", "autoSerialPollInterval",
       [](const ModuleSettings &s) { return QJsonValue(s.usbtmc.autoSpollIntv); }, storeInterval },
 };
@@ -341,8 +347,8 @@ void SettingsDocument::addSetting(const QString &name, const QJsonValue &value, 
 {
     const int key = keyIndex(name);
     ModuleSettings scratch;
-    const QString accepted = Keys[key].store(value, scratch);
-    if (!accepted.isEmpty()) {
+    QString accepted;
+    if (!Keys[key].store(value, scratch, &accepted)) {
         *errors << problem(fullName(Keys[key]), value, accepted);
         return;
     }
@@ -358,8 +364,9 @@ bool SettingsDocument::sets(const QString &name) const
 std::optional<ModuleSettings> SettingsDocument::mergedOver(const ModuleSettings &module, QStringList *errors) const
 {
     ModuleSettings merged = interlocked(module);
+    QString checkedWhenAdded;
     for (const Setting &setting : m_settings)
-        Keys[setting.key].store(setting.value, merged);
+        Keys[setting.key].store(setting.value, merged, &checkedWhenAdded);
 
     // What the document asks for against an interlock is an error; what it
     // leaves out simply follows the interlock.
@@ -455,8 +462,8 @@ QStringList SettingsDocument::outsideRules(const ModuleSettings &settings, const
             continue;
         const QJsonValue value = key.read(settings);
         ModuleSettings scratch;
-        const QString accepted = key.store(value, scratch);
-        if (!accepted.isEmpty())
+        QString accepted;
+        if (!key.store(value, scratch, &accepted))
             problems << problem(fullName(key), value, accepted);
     }
     return problems;

@@ -1,0 +1,217 @@
+#include "servicechannel.h"
+
+#include <QSignalBlocker>
+
+namespace {
+
+// While a handler of a reply holds a message box open, the port stops
+// reading once this much is buffered; the rest waits in the system until
+// the box closes, instead of piling up in this process.
+constexpr qint64 ReadBufferSize = 32 * 1024;
+
+// What a frame that is not one starts with, for the message.
+constexpr int ShownBytes = 16;
+
+// Enough passes to take in what a line holds at one moment (each pass takes
+// up to the port's buffer), and a bound against a module that never stops
+// sending.
+constexpr int MaxTakeInPasses = 16;
+
+bool changesModule(const QByteArray &frame)
+{
+    const FrameType type = frameType(frame);
+    return type == FrameType::Rs232cSyncTo || type == FrameType::UsbtmcSyncTo || type == FrameType::FactoryDefault;
+}
+
+bool endsLine(QSerialPort::SerialPortError error)
+{
+    return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+}
+
+} // namespace
+
+ServiceChannel::ServiceChannel(QSerialPort *port, FrameRule rule, QObject *parent)
+    : QObject(parent), m_port(port), m_rule(rule)
+{
+    m_port->setReadBufferSize(ReadBufferSize);
+    connect(m_port, &QSerialPort::readyRead, this, &ServiceChannel::receive);
+    connect(m_port, &QSerialPort::errorOccurred, this, &ServiceChannel::onPortError);
+}
+
+ServiceChannel::State ServiceChannel::state() const
+{
+    return m_state;
+}
+
+QString ServiceChannel::errorString() const
+{
+    return m_errorString;
+}
+
+bool ServiceChannel::failedWhileWriting() const
+{
+    return m_failedWhileWriting;
+}
+
+bool ServiceChannel::readBack()
+{
+    m_readBackPending = { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
+    return write({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
+                   encodeRequest(FrameType::UsbtmcSyncFrom) });
+}
+
+bool ServiceChannel::send(const QByteArray &frame)
+{
+    if (changesModule(frame))
+        takeInWaitingBytes();
+    return write({ frame });
+}
+
+// Qt does not signal readyRead again while this slot runs, so bytes that
+// arrive while a message box of a handler is open wait in the port, and
+// beyond the port's buffer in the system. Reading again after the frames on
+// hand are handled picks up what the port holds; reading it empty lets the
+// port read from the system again, which signals readyRead once this slot
+// has returned. Each frame leaves the buffer before it is handled, so a
+// nested run handles it only once.
+void ServiceChannel::receive()
+{
+    while (m_state == State::Open && m_port->bytesAvailable() > 0) {
+        m_buffer.append(m_port->readAll());
+        takeFrames();
+    }
+}
+
+void ServiceChannel::takeFrames()
+{
+    while (m_state == State::Open) {
+        const auto frame = m_buffer.takeFrame();
+        if (!frame)
+            break;
+        emit frameReceived(*frame);
+        if (m_rule == FrameRule::RequireMagic && !frame->startsWith("M0")) {
+            stop(State::NotAFrame, tr("the module sent bytes that are not a frame: %1")
+                                       .arg(QString(frame->left(ShownBytes).toHex(' '))));
+            emit notAFrame();
+            return;
+        }
+        dispatch(*frame);
+    }
+    // What waits of the next frame must begin as every frame does; bytes
+    // that cannot are not left to wait for a rest that never comes.
+    const QByteArray head = m_buffer.front(2);
+    if (m_state == State::Open && m_rule == FrameRule::RequireMagic && !QByteArray("M0").startsWith(head)) {
+        stop(State::NotAFrame, tr("the module sent bytes that are not a frame: %1").arg(QString(head.toHex(' '))));
+        emit notAFrame();
+    }
+}
+
+void ServiceChannel::dispatch(const QByteArray &frame)
+{
+    switch (frameType(frame)) {
+    case FrameType::ModuleInfo:
+        return announce(frame, decodeModuleInfo(frame), &ServiceChannel::moduleInfoReceived);
+    case FrameType::Rs232cSyncFrom:
+        return announce(frame, decodeRs232cSettings(frame), &ServiceChannel::rs232cSyncedFrom);
+    case FrameType::UsbtmcSyncFrom:
+        return announce(frame, decodeUsbtmcSettings(frame), &ServiceChannel::usbtmcSyncedFrom);
+    case FrameType::Rs232cSyncTo:
+        emit rs232cSyncedTo();
+        return;
+    case FrameType::UsbtmcSyncTo:
+        emit usbtmcSyncedTo();
+        return;
+    case FrameType::FactoryDefault:
+        emit factoryDefaultDone();
+        return;
+    case FrameType::Restarted:
+        if (isRestartNotice(frame)) {
+            stop(State::Restarted, tr("the ZORVEL has restarted"));
+            emit restarted();
+        }
+        return;
+    }
+}
+
+template<typename Record>
+void ServiceChannel::announce(const QByteArray &frame, const std::optional<Record> &record,
+                              void (ServiceChannel::*signal)(const Record &))
+{
+    if (!record) {
+        emit replyRejected(frame);
+        return;
+    }
+    emit (this->*signal)(*record);
+    replied(frameType(frame));
+}
+
+void ServiceChannel::replied(FrameType type)
+{
+    if (!m_readBackPending.removeOne(type) || !m_readBackPending.isEmpty())
+        return;
+    emit readBackComplete();
+}
+
+// The port reads from the system only when its notifier runs in the event
+// loop. waitForReadyRead(0) reads what the system holds now, and reports an
+// empty line as a timeout, which is no fault here: the port's signals are
+// held while it runs, and an error it meets is passed on afterwards.
+void ServiceChannel::takeInWaitingBytes()
+{
+    for (int pass = 0; pass < MaxTakeInPasses && m_state == State::Open; ++pass) {
+        bool readMore = false;
+        QSerialPort::SerialPortError error = QSerialPort::NoError;
+        {
+            const QSignalBlocker held(m_port);
+            m_port->clearError();
+            readMore = m_port->waitForReadyRead(0);
+            error = m_port->error();
+        }
+        if (endsLine(error))
+            onPortError(error);
+        const bool waiting = m_port->isOpen() && m_port->bytesAvailable() > 0;
+        receive();
+        if (!readMore && !waiting)
+            break;
+    }
+}
+
+bool ServiceChannel::write(const QList<QByteArray> &frames)
+{
+    m_failedWhileWriting = false;
+    if (m_state != State::Open)
+        return false;
+    bool complete = true;
+    for (const QByteArray &frame : frames) {
+        emit frameSent(frame);
+        complete = complete && m_port->write(frame) == frame.size();
+    }
+    complete = complete && m_port->flush();
+    if (complete)
+        return true;
+    m_failedWhileWriting = true;
+    if (m_state == State::Open) {
+        stop(State::LineLost, tr("the request could not be sent: %1").arg(m_port->errorString()));
+        emit lineLost();
+    }
+    return false;
+}
+
+void ServiceChannel::onPortError(QSerialPort::SerialPortError error)
+{
+    emit portError(error);
+    if (m_state != State::Open || !endsLine(error))
+        return;
+    stop(State::LineLost, tr("the line to the module was lost (unplugged, switched off or closed): %1")
+                              .arg(m_port->errorString()));
+    emit lineLost();
+}
+
+void ServiceChannel::stop(State state, const QString &reason)
+{
+    m_state = state;
+    m_errorString = reason;
+    m_readBackPending.clear();
+    if (m_port->isOpen())
+        m_port->close();
+}
