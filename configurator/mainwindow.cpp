@@ -4,6 +4,7 @@
 #include "aboutdialog.h"
 #include "desktopfile.h"
 #include "documentfile.h"
+#include "servicechannel.h"
 #include "settingsfields.h"
 
 #include <QDebug>
@@ -19,11 +20,6 @@
 #include <utility>
 
 namespace {
-
-// While a message box is open no frame is handled, so the port stops reading
-// once this much is buffered; the rest waits in the system until the box
-// closes, instead of piling up in this process.
-constexpr qint64 ReadBufferSize = 32 * 1024;
 
 constexpr qint64 RejectionLogInterval = 1000;
 
@@ -48,12 +44,12 @@ QString documentFilter()
 } // namespace
 
 MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *parent)
-    : QMainWindow(parent), m_portInfo(info), m_port(port), ui(new Ui::MainWindow)
+    : QMainWindow(parent), m_portInfo(info), m_portName(port->portName()),
+      m_channel(new ServiceChannel(port, ServiceChannel::FrameRule::LengthByte, this)), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
 
-    connect(m_port, &QSerialPort::errorOccurred, this, &MainWindow::errorReport);
-    connect(m_port, &QSerialPort::readyRead, this, &MainWindow::OnReadyRead);
+    connectChannel();
     connect(this, &MainWindow::syncedFrom, this, &MainWindow::OnSyncFrom);
     connect(ui->action_Refresh, &QAction::triggered, this, &MainWindow::OnSyncFrom);
     connect(ui->action_Factory_Default, &QAction::triggered, this, &MainWindow::OnMenuDeviceFactoryDefault);
@@ -68,12 +64,11 @@ MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *
     // never interpreted as rich text.
     for (QLabel *label : { ui->lblConnectInfo, ui->lblVersion, ui->lblIdnString })
         label->setTextFormat(Qt::PlainText);
-    ui->lblConnectInfo->setText(tr("Connected to %1:%2").arg(m_port->portName(), m_portInfo.description()));
+    ui->lblConnectInfo->setText(tr("Connected to %1:%2").arg(m_portName, m_portInfo.description()));
     fillChoices();
     ui->txtIdnQuery->setMaxLength(MaxIdnQueryLength);
     ui->txtIdnQuery->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QString("[\\x20-\\x7E]{0,%1}").arg(MaxIdnQueryLength)), ui->txtIdnQuery));
-    m_port->setReadBufferSize(ReadBufferSize);
     ui->action_Refresh->setShortcut(QKeySequence::Refresh);
     ui->action_Save_Settings->setShortcut(QKeySequence::Save);
     ui->action_Load_Settings->setShortcut(QKeySequence::Open);
@@ -92,28 +87,6 @@ MainWindow::~MainWindow()
 void MainWindow::errorReport(QSerialPort::SerialPortError e)
 {
     qDebug("SerialPortError = %d", int(e));
-    const bool lost = e == QSerialPort::ReadError || e == QSerialPort::ResourceError;
-    if (lost && m_port->isOpen())
-        lineLost();
-}
-
-// Qt does not signal readyRead again while this slot runs, so bytes that
-// arrive while a message box of a handler is open wait in the port, and
-// beyond the port's buffer in the system. Reading again after the frames on
-// hand are handled picks up what the port holds; reading it empty lets the
-// port read from the system again, which signals readyRead once this slot
-// has returned.
-void MainWindow::OnReadyRead()
-{
-    while (!m_restarted && m_port->isOpen() && m_port->bytesAvailable() > 0) {
-        m_receiveBuffer.append(m_port->readAll());
-        while (!m_restarted) {
-            const auto frame = m_receiveBuffer.takeFrame();
-            if (!frame)
-                break;
-            handleFrame(*frame);
-        }
-    }
 }
 
 void MainWindow::OnMenuHelpAbout()
@@ -148,7 +121,7 @@ void MainWindow::OnMenuFileSaveSettings()
     if (path.isEmpty())
         return;
     m_documentFolder = QFileInfo(path).absolutePath();
-    const auto entries = SettingsDocument::entries(m_port->portName(), m_portInfo.serialNumber(), m_moduleInfo,
+    const auto entries = SettingsDocument::entries(m_portName, m_portInfo.serialNumber(), m_moduleInfo,
                                                    { *rs232c, *usbtmc });
     QString error;
     if (!writeDocumentFile(path, SettingsDocument::toJson(entries) + '\n', &error))
@@ -188,8 +161,7 @@ void MainWindow::OnMenuFileLoadSettings()
 
 void MainWindow::OnSyncFrom()
 {
-    writeFrames({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
-                  encodeRequest(FrameType::UsbtmcSyncFrom) });
+    m_channel->readBack();
 }
 
 // Every check comes before the question, so a refused write asks nothing
@@ -197,11 +169,7 @@ void MainWindow::OnSyncFrom()
 void MainWindow::on_btnRs232cSyncTo_clicked()
 {
     const auto settings = checkedRs232cSettings(tr("The RS232C settings were not written"));
-    if (!settings)
-        return;
-    ModuleSettings written = reportedSettings();
-    written.rs232c = *settings;
-    if (confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?"), changesText(written, "rs232c"))
+    if (settings && confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?"), changesText(*settings))
         && sendConfirmed(encodeRs232cSettings(*settings)))
         m_sentRs232c = settings;
 }
@@ -209,11 +177,7 @@ void MainWindow::on_btnRs232cSyncTo_clicked()
 void MainWindow::on_btnUsbtmcSyncTo_clicked()
 {
     const auto settings = checkedUsbtmcSettings(tr("The USBTMC settings were not written"));
-    if (!settings)
-        return;
-    ModuleSettings written = reportedSettings();
-    written.usbtmc = *settings;
-    if (confirm(tr("Wish to synchronise USBTMC settings to the ZORVEL?"), changesText(written, "usbtmc"))
+    if (settings && confirm(tr("Wish to synchronise USBTMC settings to the ZORVEL?"), changesText(*settings))
         && sendConfirmed(encodeUsbtmcSettings(*settings)))
         m_sentUsbtmc = settings;
 }
@@ -228,6 +192,22 @@ void MainWindow::on_chk4882Block_clicked()
     applyInterlocks();
 }
 
+void MainWindow::connectChannel()
+{
+    connect(m_channel, &ServiceChannel::portError, this, &MainWindow::errorReport);
+    connect(m_channel, &ServiceChannel::moduleInfoReceived, this, &MainWindow::showModuleInfo);
+    connect(m_channel, &ServiceChannel::rs232cSyncedFrom, this, &MainWindow::showRs232cReply);
+    connect(m_channel, &ServiceChannel::usbtmcSyncedFrom, this, &MainWindow::showUsbtmcReply);
+    connect(m_channel, &ServiceChannel::rs232cSyncedTo, this, &MainWindow::rs232cWritten);
+    connect(m_channel, &ServiceChannel::usbtmcSyncedTo, this, &MainWindow::usbtmcWritten);
+    connect(m_channel, &ServiceChannel::factoryDefaultDone, this, [this] {
+        notify(tr("Factory Default complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
+    });
+    connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
+    connect(m_channel, &ServiceChannel::restarted, this, &MainWindow::restarted);
+    connect(m_channel, &ServiceChannel::lineLost, this, &MainWindow::lineLost);
+}
+
 void MainWindow::fillChoices()
 {
     for (const qint32 bitrate : rs232cBitrates())
@@ -238,71 +218,26 @@ void MainWindow::fillChoices()
         ui->cboFlowControl->addItem(flowControlName(code));
 }
 
-void MainWindow::handleFrame(const QByteArray &frame)
+void MainWindow::showModuleInfo(const ModuleInfo &info)
 {
-    switch (frameType(frame)) {
-    case FrameType::ModuleInfo:
-        showModuleInfo(frame);
-        break;
-    case FrameType::Rs232cSyncFrom:
-        showRs232cReply(frame);
-        break;
-    case FrameType::UsbtmcSyncFrom:
-        showUsbtmcReply(frame);
-        break;
-    case FrameType::Rs232cSyncTo:
-        writeCompleted(FrameType::Rs232cSyncTo,
-            tr("RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
-        break;
-    case FrameType::UsbtmcSyncTo:
-        writeCompleted(FrameType::UsbtmcSyncTo,
-            tr("USBTMC setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
-        break;
-    case FrameType::FactoryDefault:
-        notify(tr("Factory Default complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
-        break;
-    case FrameType::Restarted:
-        if (isRestartNotice(frame))
-            restarted();
-        break;
-    }
-}
-
-void MainWindow::showModuleInfo(const QByteArray &frame)
-{
-    const auto info = decodeModuleInfo(frame);
-    if (!info) {
-        logRejectedReply("a module information", frame);
-        return;
-    }
     m_moduleInfo = info;
-    showWhole(ui->lblVersion, info->version);
-    ui->lblIOType->setText(info->hostIsUsb ? "USB" : "RS232C");
-    ui->lblGpibAddress->setText(QString::asprintf("%d", info->gpibAddress));
-    ui->lblCustomMode->setText(info->customMode ? "ON" : "OFF");
-    showWhole(ui->lblIdnString, info->idnString);
+    showWhole(ui->lblVersion, info.version);
+    ui->lblIOType->setText(info.hostIsUsb ? "USB" : "RS232C");
+    ui->lblGpibAddress->setText(QString::asprintf("%d", info.gpibAddress));
+    ui->lblCustomMode->setText(info.customMode ? "ON" : "OFF");
+    showWhole(ui->lblIdnString, info.idnString);
 }
 
-void MainWindow::showRs232cReply(const QByteArray &frame)
+void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 {
-    const auto settings = decodeRs232cSettings(frame);
-    if (!settings) {
-        logRejectedReply("an RS232C settings", frame);
-        return;
-    }
     m_reportedRs232c = settings;
-    showRs232cSettings(*settings);
+    showRs232cSettings(settings);
 }
 
-void MainWindow::showUsbtmcReply(const QByteArray &frame)
+void MainWindow::showUsbtmcReply(const UsbtmcSettings &settings)
 {
-    const auto settings = decodeUsbtmcSettings(frame);
-    if (!settings) {
-        logRejectedReply("a USBTMC settings", frame);
-        return;
-    }
     m_reportedUsbtmc = settings;
-    showUsbtmcSettings(*settings);
+    showUsbtmcSettings(settings);
 }
 
 // The PELTA box's clicked signal applies the interlocks, as a click would.
@@ -345,19 +280,27 @@ void MainWindow::applyInterlocks()
 }
 
 // The module has stored what was sent: that is now what it holds.
-void MainWindow::writeCompleted(FrameType type, const QString &notice)
+void MainWindow::rs232cWritten()
 {
-    if (type == FrameType::Rs232cSyncTo && m_sentRs232c)
+    if (m_sentRs232c)
         m_reportedRs232c = std::exchange(m_sentRs232c, std::nullopt);
-    if (type == FrameType::UsbtmcSyncTo && m_sentUsbtmc)
+    notify(tr("RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
+}
+
+void MainWindow::usbtmcWritten()
+{
+    if (m_sentUsbtmc)
         m_reportedUsbtmc = std::exchange(m_sentUsbtmc, std::nullopt);
-    notify(notice);
+    notify(tr("USBTMC setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
 }
 
 // A module that keeps sending bad replies must not flood the debug output:
 // at most one line a second, which counts the replies left out before it.
-void MainWindow::logRejectedReply(const char *what, const QByteArray &frame)
+void MainWindow::logRejectedReply(const QByteArray &frame)
 {
+    const char *what = frameType(frame) == FrameType::ModuleInfo ? "a module information"
+                     : frameType(frame) == FrameType::Rs232cSyncFrom ? "an RS232C settings"
+                                                                     : "a USBTMC settings";
     if (m_lastRejectionLogged.isValid() && m_lastRejectionLogged.elapsed() < RejectionLogInterval) {
         ++m_rejectionsLeftOut;
         return;
@@ -370,13 +313,14 @@ void MainWindow::logRejectedReply(const char *what, const QByteArray &frame)
     m_rejectionsLeftOut = 0;
 }
 
-// Frames behind the notice are dropped: the window is closing, and a box
-// opened for one of them would stand without a window.
+// The channel has closed the port and drops the frames behind the notice:
+// the window is closing, and a box opened for one of them would stand
+// without a window. A confirmed write or reset that the notice stopped on
+// its way out is named in the notice, as the window closes after it.
 void MainWindow::restarted()
 {
-    m_restarted = true;
-    m_port->close();
-    notify(tr("The ZORVEL has been restarted. You also need to restart this app."));
+    notify(tr("The ZORVEL has been restarted. You also need to restart this app."),
+           m_sending ? tr("Nothing was written: the ZORVEL restarted before the write went out.") : QString());
     close();
 }
 
@@ -439,6 +383,20 @@ ModuleSettings MainWindow::reportedSettings() const
     return ModuleSettings { m_reportedRs232c.value_or(Rs232cSettings()), m_reportedUsbtmc.value_or(UsbtmcSettings()) };
 }
 
+QString MainWindow::changesText(const Rs232cSettings &settings) const
+{
+    ModuleSettings written = reportedSettings();
+    written.rs232c = settings;
+    return changesText(written, "rs232c");
+}
+
+QString MainWindow::changesText(const UsbtmcSettings &settings) const
+{
+    ModuleSettings written = reportedSettings();
+    written.usbtmc = settings;
+    return changesText(written, "usbtmc");
+}
+
 // One line for each field of the group that the write would change, under
 // the field's caption and with its values as the window shows them.
 QString MainWindow::changesText(const ModuleSettings &to, const QString &group) const
@@ -479,38 +437,29 @@ QString MainWindow::fieldCaption(const QString &key) const
     return key;
 }
 
-// The line can be lost while a question is open. Then nothing is sent, and
-// the user learns that the confirmed action did not happen.
+// The line can be lost, or the module restart, while a question is open or
+// just before the frame leaves. Then nothing is sent, and the user learns
+// that the confirmed action did not happen; a restart found on the way out
+// says so in its own notice.
 bool MainWindow::sendConfirmed(const QByteArray &frame)
 {
-    if (!m_port->isOpen()) {
-        QMessageBox::warning(nullptr, tr("ZORVEL"),
-                             tr("Nothing was written: the connection to the ZORVEL was lost.\n"
-                                "Reconnect the SERVICE PORT and restart this app."),
-                             QMessageBox::Ok);
-        return false;
-    }
-    if (writeFrames({ frame }))
+    const bool restartedBefore = m_channel->state() == ServiceChannel::State::Restarted;
+    m_sending = true;
+    const bool sent = m_channel->send(frame);
+    m_sending = false;
+    if (sent)
         return true;
-    QMessageBox::warning(nullptr, tr("ZORVEL"),
-                         tr("The connection to the ZORVEL was lost while writing: the ZORVEL may have received "
-                            "all, part or none of it.\n"
-                            "Reconnect the SERVICE PORT, restart this app and check what the ZORVEL holds."),
-                         QMessageBox::Ok);
+    if (restartedBefore)
+        refuse(tr("Nothing was written: the ZORVEL restarted before the write went out.\n"
+                  "Restart this app once the ZORVEL is back."));
+    else if (m_channel->failedWhileWriting())
+        refuse(tr("The connection to the ZORVEL was lost while writing: the ZORVEL may have received "
+                  "all, part or none of it.\n"
+                  "Reconnect the SERVICE PORT, restart this app and check what the ZORVEL holds."));
+    else if (m_channel->state() == ServiceChannel::State::LineLost)
+        refuse(tr("Nothing was written: the connection to the ZORVEL was lost.\n"
+                  "Reconnect the SERVICE PORT and restart this app."));
     return false;
-}
-
-// One write call a frame and one flush; a write that does not take the
-// whole frame, or a flush that fails, means the line is gone.
-bool MainWindow::writeFrames(const QList<QByteArray> &frames)
-{
-    bool complete = true;
-    for (const QByteArray &frame : frames)
-        complete = complete && m_port->write(frame) == frame.size();
-    complete = complete && m_port->flush();
-    if (!complete)
-        lineLost();
-    return complete;
 }
 
 bool MainWindow::confirm(const QString &question, const QString &details) const
@@ -520,9 +469,11 @@ bool MainWindow::confirm(const QString &question, const QString &details) const
     return box.exec() == QMessageBox::Yes;
 }
 
-void MainWindow::notify(const QString &notice) const
+void MainWindow::notify(const QString &notice, const QString &details) const
 {
-    QMessageBox::information(nullptr, tr("ZORVEL"), notice, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, tr("ZORVEL"), notice, QMessageBox::Ok);
+    box.setInformativeText(details);
+    box.exec();
 }
 
 std::nullopt_t MainWindow::refuse(const QString &reason) const
@@ -531,14 +482,11 @@ std::nullopt_t MainWindow::refuse(const QString &reason) const
     return std::nullopt;
 }
 
-// The line is gone (the module was unplugged or the far end closed). The port
-// would keep signalling the same error, so it is closed, and the window stops
-// offering actions that need it.
+// The line is gone (the module was unplugged or the far end closed): the
+// window stops offering actions that need it.
 void MainWindow::lineLost()
 {
-    if (m_port->isOpen())
-        m_port->close();
-    ui->lblConnectInfo->setText(tr("Disconnected from %1:%2").arg(m_port->portName(), m_portInfo.description()));
+    ui->lblConnectInfo->setText(tr("Disconnected from %1:%2").arg(m_portName, m_portInfo.description()));
     for (QAction *action : { ui->action_Rs232cSync_To, ui->action_UsbtmcSync_To,
                              ui->action_Factory_Default, ui->action_Refresh })
         action->setEnabled(false);

@@ -9,6 +9,8 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+class ServiceChannel;
+
 #include <optional>
 
 namespace Ui {
@@ -17,10 +19,12 @@ class MainWindow;
 
 // The main window: reads the module's identity and settings back over the
 // open service port, and writes settings or a factory reset after the user
-// confirms. A tab is written only once the module has filled it and its
-// fields hold values the module takes. Replies are applied by their frame
-// type whenever they arrive. The settings can be saved to and loaded from a
-// settings document, which writes nothing to the module.
+// confirms. It talks to the module through a channel over the port, and
+// keeps what it sent and what the module reported. A tab is written only
+// once the module has filled it and its fields hold values the module takes.
+// Replies are applied by their kind whenever they arrive. The settings can
+// be saved to and loaded from a settings document, which writes nothing to
+// the module.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -34,7 +38,6 @@ signals:
 
 private slots:
     void errorReport(QSerialPort::SerialPortError e);
-    void OnReadyRead();
     void OnMenuHelpAbout();
     void OnMenuHelpContents();
     void OnMenuDeviceFactoryDefault();
@@ -47,33 +50,36 @@ private slots:
     void on_chk4882Block_clicked();
 
 private:
+    void connectChannel();
     void fillChoices();
-    void handleFrame(const QByteArray &frame);
-    void showModuleInfo(const QByteArray &frame);
-    void showRs232cReply(const QByteArray &frame);
-    void showUsbtmcReply(const QByteArray &frame);
+    void showModuleInfo(const ModuleInfo &info);
+    void showRs232cReply(const Rs232cSettings &settings);
+    void showUsbtmcReply(const UsbtmcSettings &settings);
     void showRs232cSettings(const Rs232cSettings &settings);
     void showUsbtmcSettings(const UsbtmcSettings &settings);
     void applyInterlocks();
-    void writeCompleted(FrameType type, const QString &notice);
-    void logRejectedReply(const char *what, const QByteArray &frame);
+    void rs232cWritten();
+    void usbtmcWritten();
+    void logRejectedReply(const QByteArray &frame);
     void restarted();
     std::optional<Rs232cSettings> checkedRs232cSettings(const QString &refusal) const;
     std::optional<UsbtmcSettings> checkedUsbtmcSettings(const QString &refusal) const;
     bool rs232cChoicesComplete() const;
     ModuleSettings reportedSettings() const;
+    // What writing the tab's settings changes against what the module reported.
+    QString changesText(const Rs232cSettings &settings) const;
+    QString changesText(const UsbtmcSettings &settings) const;
     QString changesText(const ModuleSettings &to, const QString &group) const;
     QString fieldCaption(const QString &key) const;
     bool sendConfirmed(const QByteArray &frame);
-    bool writeFrames(const QList<QByteArray> &frames);
     bool confirm(const QString &question, const QString &details = QString()) const;
-    void notify(const QString &notice) const;
+    void notify(const QString &notice, const QString &details = QString()) const;
     std::nullopt_t refuse(const QString &reason) const;
     void lineLost();
 
     QSerialPortInfo m_portInfo;
-    QSerialPort *m_port;
-    FrameBuffer m_receiveBuffer;
+    QString m_portName;
+    ServiceChannel *m_channel;
     // What the module last reported, as it reported it: each group once a
     // valid reply filled its tab, or once the module confirmed a write.
     std::optional<ModuleInfo> m_moduleInfo;
@@ -82,7 +88,8 @@ private:
     // Settings sent and not yet confirmed by the module's completion reply.
     std::optional<Rs232cSettings> m_sentRs232c;
     std::optional<UsbtmcSettings> m_sentUsbtmc;
-    bool m_restarted = false;
+    // While a confirmed write or reset is on its way out.
+    bool m_sending = false;
     QString m_documentFolder;
     QElapsedTimer m_lastRejectionLogged;
     int m_rejectionsLeftOut = 0;
