@@ -11,106 +11,111 @@
 #include <QCommandLineParser>
 
 #include <algorithm>
-#include <iterator>
 
-// Every option the program knows, each once; a command lists the ones it
-// takes, and every command takes help, verbose and quiet.
-struct CommandLine::Options {
-    QCommandLineOption help { { "h", "help" }, tr("Describe the program or the command.") };
-    QCommandLineOption verbose { { "v", "verbose" },
-                                 tr("Trace every frame sent and received on standard error, in hex, with the port "
-                                    "and the milliseconds since the start.") };
-    QCommandLineOption quiet { { "q", "quiet" }, tr("Print nothing but errors and the requested output.") };
-    QCommandLineOption port { "port", tr("The port: a name such as ttyACM0 or COM3, or a device path such as "
-                                         "/dev/pts/4."), "NAME" };
-    QCommandLineOption serial { "serial", tr("The service port of the module with this USB serial number."), "SN" };
-    QCommandLineOption all { "all", tr("Every service port in turn; the exit status is the worst of them.") };
-    QCommandLineOption timeout { "timeout", tr("How long to wait for each reply, in milliseconds (default 1000)."),
-                                 "MS", "1000" };
-    QCommandLineOption json { "json", tr("Print JSON instead of text.") };
-    QCommandLineOption allPorts { "all-ports", tr("List every serial port, marking the service ports with *.") };
-    QCommandLineOption output { { "o", "output" }, tr("Write the document to FILE instead of standard output."),
-                                "FILE" };
-    QCommandLineOption dryRun { "dry-run", tr("Print what would be written, and write nothing.") };
-    QCommandLineOption verify { "verify", tr("Read the written groups back and compare (exit status 4 if they "
-                                             "differ).") };
-    QCommandLineOption yes { "yes", tr("Write without asking for confirmation.") };
-};
-
+// A command, the options it takes by name and its arguments.
 struct CommandLine::Command {
-    const char *name;
-    const char *synopsis;
+    QString name;
+    QString synopsis;
     const char *summary;
     const char *description;
-    QList<OptionMember> options;
-    const char *argument;
+    // Besides help, verbose and quiet, which every command takes.
+    QStringList options;
+    QString argument;
     const char *argumentHelp;
     int minArguments;
     // -1 for any number.
     int maxArguments;
-    Handler handler;
 };
 
-struct CommandLine::Invocation {
-    const Command &command;
-    const QCommandLineParser &parser;
-    CommandOptions options;
-};
-
-const CommandLine::Command CommandLine::Commands[] = {
-    { "list", "[--json] [--all-ports]", "List the ZORVEL service ports.",
-      "Lists the serial ports whose description contains \"ZORVEL\", one a line: port name,\n"
-      "description, serial number and system location. On a terminal the table has a\n"
-      "header; when no service port is found, standard error says so.",
-      { &Options::json, &Options::allPorts }, nullptr, nullptr, 0, 0, &CommandLine::list },
-    { "show", "[PORTOPTS] [--json]", "Show a module's information and settings.",
-      "Reads the module information and both settings groups and prints them as an\n"
-      "aligned table, or with --json as the settings document; with --all a JSON array\n"
-      "with one element a port, a port that failed as its port, serial number,\n"
-      "message and exit status.",
-      { &Options::port, &Options::serial, &Options::all, &Options::timeout, &Options::json },
-      nullptr, nullptr, 0, 0, &CommandLine::show },
-    { "export", "[PORTOPTS] [-o FILE]", "Write a module's settings document.",
-      "Reads one module and writes its settings document (JSON) to FILE or to standard\n"
-      "output. The document is what apply, set and diff read.",
-      { &Options::port, &Options::serial, &Options::all, &Options::timeout, &Options::output },
-      nullptr, nullptr, 0, 0, &CommandLine::exportDocument },
-    { "diff", "FILE [PORTOPTS] [--json]", "Compare a settings document with a module.",
-      "Prints each key that differs as \"group.key: module-value -> file-value\", or with\n"
-      "--json an array of objects with group, key, module and file. FILE - reads the\n"
-      "document from standard input. Exit status 0 when the module matches the\n"
-      "document, 1 when it differs.",
-      { &Options::port, &Options::serial, &Options::all, &Options::timeout, &Options::json },
-      "FILE", "The settings document, or - for standard input.", 1, 1, &CommandLine::diff },
-    { "apply", "FILE [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write a settings document to a module.",
-      "Reads the module and sets the document's keys over its settings; keys the\n"
-      "document leaves out keep the module's values. Prints what it will write, as\n"
-      "diff does, asks once for the module, then writes only the groups that differ\n"
-      "and says what it wrote. FILE - reads the document from standard input, which\n"
-      "then can answer no question: give --yes.",
-      { &Options::port, &Options::serial, &Options::all, &Options::timeout, &Options::dryRun, &Options::verify,
-        &Options::yes },
-      "FILE", "The settings document, or - for standard input.", 1, 1, &CommandLine::apply },
-    { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write single settings to a module.",
-      "The same as apply with a document made of the given keys, each once, for example\n"
-      "pelta=true, flowControl=HARDWARE, termchar=0x0D or autoSerialPollInterval=500.\n"
-      "Values are written as in JSON; a value that is no JSON is a string. Keys:\n"
-      "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
-      "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
-      { &Options::port, &Options::serial, &Options::all, &Options::timeout, &Options::dryRun, &Options::verify,
-        &Options::yes },
-      "KEY=VALUE", "A setting and its value.", 1, -1, &CommandLine::set },
-    { "reset", "[PORTOPTS] [--dry-run] [--yes]", "Reset a module to its factory defaults.",
-      "Says that every setting returns to its factory default, asks once for the\n"
-      "module, then resets it and waits for its reply.",
-      { &Options::port, &Options::serial, &Options::all, &Options::timeout, &Options::dryRun, &Options::yes },
-      nullptr, nullptr, 0, 0, &CommandLine::reset },
-    { "help", "[COMMAND]", "Describe the program, or a command.",
-      "Describes the program, or the given command as COMMAND --help does.",
-      {}, "COMMAND", "The command to describe.", 0, 1, &CommandLine::help },
-};
+const QList<CommandLine::Command> &CommandLine::commands()
+{
+    static const QList<Command> all = {
+        { "list", "[--json] [--all-ports]", "List the ZORVEL service ports.",
+          "Lists the serial ports whose description contains \"ZORVEL\", one a line: port name,\n"
+          "description, serial number and system location. On a terminal the table has a\n"
+          "header; when no service port is found, standard error says so.",
+          { "json", "all-ports" }, "", nullptr, 0, 0 },
+        { "show", "[PORTOPTS] [--json]", "Show a module's information and settings.",
+          "Reads the module information and both settings groups and prints them as an\n"
+          "aligned table, or with --json as the settings document; with --all a JSON array\n"
+          "with one element a port, a port that failed as its port, serial number,\n"
+          "message and exit status.",
+          { "port", "serial", "all", "timeout", "json" },
+          "", nullptr, 0, 0 },
+        { "export", "[PORTOPTS] [-o FILE]", "Write a module's settings document.",
+          "Reads one module and writes its settings document (JSON) to FILE or to standard\n"
+          "output. The document is what apply, set and diff read.",
+          { "port", "serial", "all", "timeout", "output" },
+          "", nullptr, 0, 0 },
+        { "diff", "FILE [PORTOPTS] [--json]", "Compare a settings document with a module.",
+          "Prints each key that differs as \"group.key: module-value -> file-value\", or with\n"
+          "--json an array of objects with group, key, module and file. FILE - reads the\n"
+          "document from standard input. Exit status 0 when the module matches the\n"
+          "document, 1 when it differs.",
+          { "port", "serial", "all", "timeout", "json" },
+          "FILE", "The settings document, or - for standard input.", 1, 1 },
+        { "apply", "FILE [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write a settings document to a module.",
+          "Reads the module and sets the document's keys over its settings; keys the\n"
+          "document leaves out keep the module's values. Prints what it will write, as\n"
+          "diff does, asks once for the module, then writes only the groups that differ\n"
+          "and says what it wrote. FILE - reads the document from standard input, which\n"
+          "then can answer no question: give --yes.",
+          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes" },
+          "FILE", "The settings document, or - for standard input.", 1, 1 },
+        { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write single settings to a module.",
+          "The same as apply with a document made of the given keys, each once, for example\n"
+          "pelta=true, flowControl=HARDWARE, termchar=0x0D or autoSerialPollInterval=500.\n"
+          "Values are written as in JSON; a value that is no JSON is a string. Keys:\n"
+          "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
+          "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
+          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes" },
+          "KEY=VALUE", "A setting and its value.", 1, -1 },
+        { "reset", "[PORTOPTS] [--dry-run] [--yes]", "Reset a module to its factory defaults.",
+          "Says that every setting returns to its factory default, asks once for the\n"
+          "module, then resets it and waits for its reply.",
+          { "port", "serial", "all", "timeout", "dry-run", "yes" },
+          "", nullptr, 0, 0 },
+        { "help", "[COMMAND]", "Describe the program, or a command.",
+          "Describes the program, or the given command as COMMAND --help does.",
+          {}, "COMMAND", "The command to describe.", 0, 1 },
+    };
+    return all;
+}
 
 namespace {
+
+const QStringList CommonOptions { "help", "verbose", "quiet" };
+
+// Every option the program knows, each once, by the last of its names.
+const QList<QCommandLineOption> &knownOptions()
+{
+    static const QList<QCommandLineOption> all = {
+        { { "h", "help" }, CommandLine::tr("Describe the program or the command.") },
+        { { "v", "verbose" }, CommandLine::tr("Trace every frame sent and received on standard error, in hex, with "
+                                              "the port and the milliseconds since the start.") },
+        { { "q", "quiet" }, CommandLine::tr("Print nothing but errors and the requested output.") },
+        { "port", CommandLine::tr("The port: a name such as ttyACM0 or COM3, or a device path such as /dev/pts/4."),
+          "NAME" },
+        { "serial", CommandLine::tr("The service port of the module with this USB serial number."), "SN" },
+        { "all", CommandLine::tr("Every service port in turn; the exit status is the worst of them.") },
+        { "timeout", CommandLine::tr("How long to wait for each reply, in milliseconds (default 1000)."), "MS",
+          "1000" },
+        { "json", CommandLine::tr("Print JSON instead of text.") },
+        { "all-ports", CommandLine::tr("List every serial port, marking the service ports with *.") },
+        { { "o", "output" }, CommandLine::tr("Write the document to FILE instead of standard output."), "FILE" },
+        { "dry-run", CommandLine::tr("Print what would be written, and write nothing.") },
+        { "verify", CommandLine::tr("Read the written groups back and compare (exit status 4 if they differ).") },
+        { "yes", CommandLine::tr("Write without asking for confirmation.") },
+    };
+    return all;
+}
+
+QCommandLineOption option(const QString &name)
+{
+    const auto &all = knownOptions();
+    return *std::find_if(all.cbegin(), all.cend(),
+                         [&name](const QCommandLineOption &known) { return known.names().last() == name; });
+}
 
 std::optional<int> timeoutValue(const QString &text)
 {
@@ -125,6 +130,19 @@ bool isLeadingOption(const QString &argument)
 {
     static const QStringList leading { "-h", "--help", "-v", "--verbose", "-q", "--quiet", "--version" };
     return leading.contains(argument);
+}
+
+ModuleCommands::Action moduleAction(const QString &command)
+{
+    if (command == "show")
+        return ModuleCommands::Action::Show;
+    if (command == "export")
+        return ModuleCommands::Action::Export;
+    if (command == "diff")
+        return ModuleCommands::Action::Diff;
+    if (command == "reset")
+        return ModuleCommands::Action::Reset;
+    return ModuleCommands::Action::Apply;
 }
 
 } // namespace
@@ -154,155 +172,127 @@ int CommandLine::run(const QStringList &arguments)
     if (!command)
         return usageError(tr("unknown command \"%1\"").arg(rest.first()));
     const int result = runCommand(*command, rest.mid(1) + leading);
-    if (m_console.outputError().isEmpty())
+    if (!m_console.outputFailed())
         return result;
-    m_console.printError(tr("cannot write standard output: %1").arg(m_console.outputError()));
+    m_console.printError(tr("cannot write standard output: %1").arg(m_console.errorString()));
     return std::max(result, int(ExitUsage));
-}
-
-const CommandLine::Options &CommandLine::options()
-{
-    static const Options all;
-    return all;
 }
 
 const CommandLine::Command *CommandLine::findCommand(const QString &name)
 {
-    const auto found = std::find_if(std::begin(Commands), std::end(Commands),
-                                    [&name](const Command &command) { return name == command.name; });
-    return found == std::end(Commands) ? nullptr : found;
+    const auto &all = commands();
+    const auto found = std::find_if(all.cbegin(), all.cend(), [&name](const Command &command) { return name == command.name; });
+    return found == all.cend() ? nullptr : &*found;
 }
 
 int CommandLine::runCommand(const Command &command, const QStringList &arguments)
 {
-    const Options &known = options();
     QCommandLineParser parser;
-    parser.addOptions({ known.help, known.verbose, known.quiet });
-    for (const OptionMember member : command.options)
-        parser.addOption(known.*member);
-    if (command.argument)
+    for (const QString &name : CommonOptions + command.options)
+        parser.addOption(option(name));
+    if (!command.argument.isEmpty())
         parser.addPositionalArgument(command.argument, tr(command.argumentHelp));
     if (!parser.parse(QStringList { "zorvel" } + arguments))
         return usageError(parser.errorText(), command.name);
-    if (parser.isSet(known.help)) {
+    if (parser.isSet("help")) {
         m_console.print(commandHelp(command));
         return ExitSuccess;
     }
-    const QString problem = argumentProblem(command, parser);
-    if (!problem.isEmpty())
+    QString problem;
+    const auto options = commandOptions(command, parser, &problem);
+    if (!options)
         return usageError(problem, command.name);
-
-    const auto given = [&](OptionMember member) {
-        return command.options.contains(member) && parser.isSet(known.*member);
-    };
-    Invocation call { command, parser, {} };
-    call.options.everyPort = given(&Options::all);
-    call.options.json = given(&Options::json);
-    call.options.allPorts = given(&Options::allPorts);
-    call.options.outputFile = given(&Options::output) ? parser.value(known.output) : QString();
-    call.options.dryRun = given(&Options::dryRun);
-    call.options.verify = given(&Options::verify);
-    call.options.yes = given(&Options::yes);
-    if (command.options.contains(&Options::timeout)) {
-        const auto timeout = timeoutValue(parser.value(known.timeout));
-        if (!timeout)
-            return usageError(tr("--timeout takes a number of milliseconds above 0, not \"%1\"")
-                                  .arg(parser.value(known.timeout)), command.name);
-        call.options.timeoutMs = *timeout;
-    }
-    m_console.setVerbosity(parser.isSet(known.verbose) ? Console::Verbosity::Verbose
-                           : parser.isSet(known.quiet) ? Console::Verbosity::Quiet
-                                                       : Console::Verbosity::Normal);
-    return (this->*command.handler)(call);
-}
-
-// Nothing is taken as a guess: an option given twice, an empty port or
-// serial number, both verbose and quiet, or the wrong number of arguments.
-QString CommandLine::argumentProblem(const Command &command, const QCommandLineParser &parser) const
-{
-    const Options &known = options();
-    QList<const QCommandLineOption *> taken { &known.help, &known.verbose, &known.quiet };
-    for (const OptionMember member : command.options)
-        taken << &(known.*member);
-    const QStringList used = parser.optionNames();
-    for (const QCommandLineOption *option : taken) {
-        const QStringList names = option->names();
-        const auto count = std::count_if(used.cbegin(), used.cend(),
-                                         [&names](const QString &name) { return names.contains(name); });
-        if (count > 1)
-            return tr("--%1 is given more than once").arg(names.last());
-    }
-    for (const OptionMember member : { &Options::port, &Options::serial, &Options::output }) {
-        if (command.options.contains(member) && parser.isSet(known.*member) && parser.value(known.*member).isEmpty())
-            return tr("--%1 needs a value").arg((known.*member).names().last());
-    }
-    if (parser.isSet(known.verbose) && parser.isSet(known.quiet))
-        return tr("choose one of --verbose and --quiet");
-    const int count = parser.positionalArguments().size();
-    if (count < command.minArguments || (command.maxArguments >= 0 && count > command.maxArguments))
-        return tr("expected: zorvel %1 %2").arg(command.name, command.synopsis);
-    return QString();
-}
-
-int CommandLine::list(const Invocation &call)
-{
-    return ModuleCommands(m_console, call.options).list(m_listPorts());
-}
-
-int CommandLine::show(const Invocation &call)
-{
-    ModuleCommands commands(m_console, call.options);
-    return withPorts(call, [&](const QList<PortEntry> &ports) { return commands.show(ports); });
-}
-
-int CommandLine::exportDocument(const Invocation &call)
-{
-    if (call.options.everyPort)
+    m_console.setVerbosity(parser.isSet("verbose") ? Console::Verbosity::Verbose
+                           : parser.isSet("quiet") ? Console::Verbosity::Quiet
+                                                   : Console::Verbosity::Normal);
+    if (command.name == "help")
+        return help(parser.positionalArguments());
+    if (command.name == "list")
+        return ModuleCommands(m_console, *options).list(m_listPorts());
+    if (command.name == "export" && options->everyPort)
         return usageError(tr("export writes the document of one module; choose it with --port or --serial"),
-                          call.command.name);
-    ModuleCommands commands(m_console, call.options);
-    return withPorts(call, [&](const QList<PortEntry> &ports) { return commands.exportDocument(ports.first()); });
+                          command.name);
+    return runOnModules(command, parser, *options);
 }
 
-int CommandLine::diff(const Invocation &call)
+// Nothing is taken as a guess: an option given twice, an empty port, serial
+// number or output file, both verbose and quiet, a timeout that is no
+// number, or the wrong number of arguments.
+std::optional<CommandOptions> CommandLine::commandOptions(const Command &command, const QCommandLineParser &parser,
+                                                          QString *problem) const
 {
-    const auto document = readDocument(call);
-    if (!document)
-        return ExitUsage;
-    ModuleCommands commands(m_console, call.options);
-    return withPorts(call, [&](const QList<PortEntry> &ports) { return commands.diff(*document, ports); });
+    const QStringList used = parser.optionNames();
+    for (const QString &name : CommonOptions + command.options) {
+        const QStringList names = option(name).names();
+        const auto count = std::count_if(used.cbegin(), used.cend(),
+                                         [&names](const QString &given) { return names.contains(given); });
+        if (count > 1) {
+            *problem = tr("--%1 is given more than once").arg(name);
+            return std::nullopt;
+        }
+    }
+    for (const QString &name : QStringList { "port", "serial", "output" }) {
+        if (command.options.contains(name) && parser.isSet(name) && parser.value(name).isEmpty()) {
+            *problem = tr("--%1 needs a value").arg(name);
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet("verbose") && parser.isSet("quiet")) {
+        *problem = tr("choose one of --verbose and --quiet");
+        return std::nullopt;
+    }
+    const int count = parser.positionalArguments().size();
+    if (count < command.minArguments || (command.maxArguments >= 0 && count > command.maxArguments)) {
+        *problem = tr("expected: zorvel %1 %2").arg(command.name, command.synopsis);
+        return std::nullopt;
+    }
+    const auto given = [&](const QString &name) { return command.options.contains(name) && parser.isSet(name); };
+    CommandOptions options;
+    options.everyPort = given("all");
+    options.json = given("json");
+    options.allPorts = given("all-ports");
+    options.outputFile = given("output") ? parser.value("output") : QString();
+    options.dryRun = given("dry-run");
+    options.verify = given("verify");
+    options.yes = given("yes");
+    if (command.options.contains("timeout")) {
+        const auto timeout = timeoutValue(parser.value("timeout"));
+        if (!timeout) {
+            *problem = tr("--timeout takes a number of milliseconds above 0, not \"%1\"").arg(parser.value("timeout"));
+            return std::nullopt;
+        }
+        options.timeoutMs = *timeout;
+    }
+    return options;
 }
 
-int CommandLine::apply(const Invocation &call)
+// Diff and apply read their document, and set makes one of its assignments,
+// before a port is chosen or opened.
+int CommandLine::runOnModules(const Command &command, const QCommandLineParser &parser, const CommandOptions &options)
 {
-    const auto document = readDocument(call);
-    if (!document)
-        return ExitUsage;
-    ModuleCommands commands(m_console, call.options);
-    return withPorts(call, [&](const QList<PortEntry> &ports) { return commands.apply(*document, ports); });
+    std::optional<SettingsDocument> document;
+    if (command.name == "diff" || command.name == "apply") {
+        document = readDocument(parser.positionalArguments().first());
+        if (!document)
+            return ExitUsage;
+    } else if (command.name == "set") {
+        QStringList errors;
+        document = SettingsDocument::fromAssignments(parser.positionalArguments(), &errors);
+        for (const QString &error : errors)
+            m_console.printError(error);
+        if (!document)
+            return ExitUsage;
+    }
+    PortSelection selection({ parser.value("port"), parser.value("serial"), options.everyPort }, m_listPorts);
+    if (!selection.select()) {
+        m_console.printError(selection.errorString());
+        return selection.isUsageError() ? ExitUsage : ExitNoModule;
+    }
+    return ModuleCommands(m_console, options).run(moduleAction(command.name), selection.ports(), document);
 }
 
-int CommandLine::set(const Invocation &call)
+int CommandLine::help(const QStringList &topics)
 {
-    QStringList errors;
-    const auto document = SettingsDocument::fromAssignments(call.parser.positionalArguments(), &errors);
-    for (const QString &error : errors)
-        m_console.printError(error);
-    if (!document)
-        return ExitUsage;
-    ModuleCommands commands(m_console, call.options);
-    return withPorts(call, [&](const QList<PortEntry> &ports) { return commands.apply(*document, ports); });
-}
-
-int CommandLine::reset(const Invocation &call)
-{
-    ModuleCommands commands(m_console, call.options);
-    return withPorts(call, [&](const QList<PortEntry> &ports) { return commands.reset(ports); });
-}
-
-int CommandLine::help(const Invocation &call)
-{
-    const QStringList topics = call.parser.positionalArguments();
     if (topics.isEmpty()) {
         m_console.print(generalHelp());
         return ExitSuccess;
@@ -314,10 +304,9 @@ int CommandLine::help(const Invocation &call)
     return ExitSuccess;
 }
 
-// The document named by the command's argument; "-" is standard input.
-std::optional<SettingsDocument> CommandLine::readDocument(const Invocation &call)
+// The document in the file, or on standard input for "-".
+std::optional<SettingsDocument> CommandLine::readDocument(const QString &name)
 {
-    const QString name = call.parser.positionalArguments().first();
     const bool fromInput = name == "-";
     QString error;
     const auto json = fromInput ? ::readDocument(*m_console.takeInput(), &error) : readDocumentFile(name, &error);
@@ -333,26 +322,12 @@ std::optional<SettingsDocument> CommandLine::readDocument(const Invocation &call
     return document;
 }
 
-int CommandLine::withPorts(const Invocation &call, const std::function<int(const QList<PortEntry> &)> &action)
-{
-    const Options &known = options();
-    PortSelection selection({ call.parser.value(known.port), call.parser.value(known.serial), call.options.everyPort },
-                            m_listPorts);
-    if (!selection.select()) {
-        m_console.printError(selection.errorString());
-        return selection.isUsageError() ? ExitUsage : ExitNoModule;
-    }
-    return action(selection.ports());
-}
-
 QString CommandLine::commandHelp(const Command &command) const
 {
     QCommandLineParser parser;
-    const Options &known = options();
-    for (const OptionMember member : command.options)
-        parser.addOption(known.*member);
-    parser.addOptions({ known.help, known.verbose, known.quiet });
-    if (command.argument)
+    for (const QString &name : command.options + CommonOptions)
+        parser.addOption(option(name));
+    if (!command.argument.isEmpty())
         parser.addPositionalArgument(command.argument, tr(command.argumentHelp));
     const QString table = parser.helpText();
     return tr("Usage: zorvel %1 %2\n\n%3\n\n%4")
@@ -361,9 +336,9 @@ QString CommandLine::commandHelp(const Command &command) const
 
 QString CommandLine::generalHelp() const
 {
-    QString commands;
-    for (const Command &command : Commands)
-        commands += QString("  %1%2\n").arg(QString(command.name).leftJustified(9), tr(command.summary));
+    QString summaries;
+    for (const Command &command : commands())
+        summaries += QString("  %1%2\n").arg(QString(command.name).leftJustified(9), tr(command.summary));
     return tr("Usage: zorvel [-v|-q] COMMAND [OPTIONS]\n"
               "       zorvel --version\n"
               "\n"
@@ -393,7 +368,7 @@ QString CommandLine::generalHelp() const
               "settings read back after --verify differ. See zorvel(1) for each case.\n"
               "\n"
               "New settings take effect when the ZORVEL is power-cycled.")
-        .arg(commands);
+        .arg(summaries);
 }
 
 int CommandLine::usageError(const QString &text, const QString &command)

@@ -33,9 +33,14 @@ bool Console::outputIsTerminal() const
     return m_outputIsTerminal;
 }
 
-QString Console::outputError() const
+bool Console::outputFailed() const
 {
-    return m_outputError;
+    return m_outputFailed;
+}
+
+QString Console::errorString() const
+{
+    return m_errorString;
 }
 
 QString Console::terminalSafe(const QString &text)
@@ -53,8 +58,10 @@ QString Console::terminalSafe(const QString &text)
 void Console::print(const QString &line)
 {
     const QByteArray bytes = (line + '\n').toLocal8Bit();
-    if (m_output->write(bytes) != bytes.size() && m_outputError.isEmpty())
-        m_outputError = m_output->errorString();
+    if (m_output->write(bytes) != bytes.size() && !m_outputFailed) {
+        m_outputFailed = true;
+        m_errorString = m_output->errorString();
+    }
 }
 
 void Console::note(const QString &line)

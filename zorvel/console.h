@@ -27,9 +27,9 @@ public:
 
     void setVerbosity(Verbosity verbosity);
     bool outputIsTerminal() const;
-    // Why the output could not be written, such as a full disk; empty while
-    // it could.
-    QString outputError() const;
+    // Whether writing the output has failed, and why, such as a full disk.
+    bool outputFailed() const;
+    QString errorString() const;
     // Control characters and backslashes written as escapes, so that text
     // from a module or a device can neither move the cursor nor pass for
     // other text.
@@ -53,7 +53,8 @@ private:
     bool m_interactive;
     bool m_outputIsTerminal;
     bool m_inputTaken = false;
-    QString m_outputError;
+    bool m_outputFailed = false;
+    QString m_errorString;
     Verbosity m_verbosity = Verbosity::Normal;
     QElapsedTimer m_clock;
 };

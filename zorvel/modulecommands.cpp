@@ -4,6 +4,7 @@
 #include "documentfile.h"
 #include "exitcode.h"
 #include "serviceport.h"
+#include "servicechannel.h"
 #include "servicesession.h"
 
 #include <QSerialPort>
@@ -118,155 +119,234 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
     return ExitSuccess;
 }
 
-int ModuleCommands::show(const QList<PortEntry> &ports)
-{
-    const int indent = m_options.everyPort ? 1 : 0;
-    const int result = forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
-        const auto entries = readEntries(port, session);
-        if (!entries)
-            return sessionFailed(port, session);
-        if (m_options.json) {
-            m_json << QString::fromUtf8(SettingsDocument::toJson(*entries, indent)).trimmed();
-            return int(ExitSuccess);
-        }
-        QList<QStringList> rows;
-        for (const auto &entry : *entries)
-            rows << QStringList { entry.first, plainText(entry.second) };
-        if (port.portName != ports.first().portName)
-            m_console.print(QString());
-        m_console.print(alignedRows(rows).join('\n'));
-        return int(ExitSuccess);
-    });
-    printJson();
-    return result;
-}
-
-int ModuleCommands::exportDocument(const PortEntry &port)
-{
-    return onPort(port, [&](const PortEntry &entry, ServiceSession &session) {
-        const auto entries = readEntries(entry, session);
-        if (!entries)
-            return sessionFailed(entry, session);
-        const QByteArray document = SettingsDocument::toJson(*entries);
-        if (m_options.outputFile.isEmpty() || m_options.outputFile == "-") {
-            m_console.print(QString::fromUtf8(document));
-            return int(ExitSuccess);
-        }
-        QString error;
-        if (!writeDocumentFile(m_options.outputFile, document + '\n', &error)) {
-            m_console.printError(tr("cannot write %1: %2").arg(m_options.outputFile, error));
-            return int(ExitUsage);
-        }
-        return int(ExitSuccess);
-    });
-}
-
-int ModuleCommands::diff(const SettingsDocument &document, const QList<PortEntry> &ports)
-{
-    const int result = forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
-        int failure = ExitSuccess;
-        const auto settings = mergeOverModule(port, session, document, &failure);
-        if (!settings)
-            return failure;
-        const auto changes = SettingsDocument::changes(settings->current, settings->merged);
-        if (m_options.json) {
-            QStringList objects;
-            for (const auto &change : changes)
-                objects << jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
-                                        jsonMember("module", change.from), jsonMember("file", change.to) });
-            m_json << (m_options.everyPort ? jsonObject({ jsonMember("port", port.portName),
-                                                          jsonMember("serialNumber", port.serialNumber),
-                                                          "\"differences\": " + jsonArray(objects, "  ") })
-                                           : jsonArray(objects, QString()));
-        } else {
-            for (const QString &line : SettingsDocument::differences(settings->current, settings->merged))
-                m_console.print(named(port, line));
-        }
-        return int(changes.isEmpty() ? ExitSuccess : ExitDifferent);
-    });
-    printJson();
-    return result;
-}
-
-int ModuleCommands::apply(const SettingsDocument &document, const QList<PortEntry> &ports)
-{
-    return forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
-        return applyOne(port, session, document);
-    });
-}
-
-int ModuleCommands::reset(const QList<PortEntry> &ports)
-{
-    return forEachPort(ports, [&](const PortEntry &port, ServiceSession &session) {
-        note(port, tr("reset: every setting returns to its factory default"));
-        if (m_options.dryRun) {
-            note(port, tr("dry run: would reset the module; nothing written"));
-            return int(ExitSuccess);
-        }
-        if (!confirmed(port, tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(portText(port))))
-            return int(ExitUsage);
-        if (!session.factoryReset()) {
-            const int failure = sessionFailed(port, session);
-            if (session.failedRequestSent())
-                printError(port, tr("the factory reset had been sent; whether the module carried it out is "
-                                    "unknown until it is read again (zorvel show)"));
-            return failure;
-        }
-        note(port, tr("reset to factory defaults"));
-        note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
-        return int(ExitSuccess);
-    });
-}
-
 // With every port chosen, a port that fails gives its JSON element too, so
 // that a script can tell it from a port that is not there.
-int ModuleCommands::forEachPort(const QList<PortEntry> &ports, const PortAction &action)
+int ModuleCommands::run(Action action, const QList<PortEntry> &ports, const std::optional<SettingsDocument> &document)
 {
     int worst = ExitSuccess;
+    QStringList elements;
     for (const PortEntry &port : ports) {
-        m_lastError.clear();
-        const int result = onPort(port, action);
-        if (result >= ExitUsage && m_options.everyPort)
-            m_json << jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
-                                   jsonMember("message", m_lastError), jsonMember("exitStatus", result) });
-        worst = std::max(worst, result);
+        const Result result = runOn(action, port, document);
+        if (!result.json.isEmpty())
+            elements << result.json;
+        else if (result.exitStatus >= ExitUsage && m_options.everyPort)
+            elements << failureJson(port, result);
+        worst = std::max(worst, result.exitStatus);
     }
+    if (m_options.json && m_options.everyPort)
+        m_console.print(jsonArray(elements, QString()));
+    else if (m_options.json && !elements.isEmpty())
+        m_console.print(elements.first());
     return worst;
 }
 
-int ModuleCommands::onPort(const PortEntry &port, const PortAction &action)
+ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &port,
+                                             const std::optional<SettingsDocument> &document)
 {
     QSerialPort serialPort;
     serialPort.setPortName(port.portName);
     if (!serialPort.open(QIODevice::ReadWrite)) {
-        m_lastError = tr("cannot open %1: %2").arg(port.portName, openFailureReason(serialPort));
-        m_console.printError(m_lastError);
-        return ExitNoModule;
+        const QString message = tr("cannot open %1: %2").arg(port.portName, openFailureReason(serialPort));
+        m_console.printError(message);
+        return { ExitNoModule, message, QString() };
     }
     serialPort.clear();
-    ServiceSession session(&serialPort, m_options.timeoutMs, [this, &port](FrameDirection direction,
-                                                                           const QByteArray &frame) {
-        m_console.trace(port.portName, direction, frame);
+    ServiceChannel channel(&serialPort, ServiceChannel::FrameRule::RequireMagic);
+    QObject::connect(&channel, &ServiceChannel::frameSent, [this, &port](const QByteArray &frame) {
+        m_console.trace(port.portName, FrameDirection::ToModule, frame);
     });
-    return action(port, session);
+    QObject::connect(&channel, &ServiceChannel::frameReceived, [this, &port](const QByteArray &frame) {
+        m_console.trace(port.portName, FrameDirection::FromModule, frame);
+    });
+    ServiceSession session(channel, m_options.timeoutMs);
+    switch (action) {
+    case Action::Show:
+        return show(port, session);
+    case Action::Export:
+        return exportDocument(port, session);
+    case Action::Diff:
+        return diff(port, session, *document);
+    case Action::Apply:
+        return apply(port, session, *document);
+    case Action::Reset:
+        return reset(port, session);
+    }
+    return {};
 }
 
-// One element a port with every port chosen; otherwise the one port's
-// element, when it did not fail.
-void ModuleCommands::printJson()
+ModuleCommands::Result ModuleCommands::show(const PortEntry &port, ServiceSession &session)
 {
-    if (!m_options.json)
-        return;
-    if (m_options.everyPort)
-        m_console.print(jsonArray(m_json, QString()));
-    else if (!m_json.isEmpty())
-        m_console.print(m_json.first());
+    const auto entries = readEntries(port, session);
+    if (!entries)
+        return failed(port, ExitNoModule, { session.errorString() });
+    if (m_options.json)
+        return { ExitSuccess, QString(),
+                 QString::fromUtf8(SettingsDocument::toJson(*entries, m_options.everyPort ? 1 : 0)).trimmed() };
+    QList<QStringList> rows;
+    for (const auto &entry : *entries)
+        rows << QStringList { entry.first, plainText(entry.second) };
+    if (m_tablesShown++ > 0)
+        m_console.print(QString());
+    m_console.print(alignedRows(rows).join('\n'));
+    return {};
 }
 
-int ModuleCommands::sessionFailed(const PortEntry &port, const ServiceSession &session)
+ModuleCommands::Result ModuleCommands::exportDocument(const PortEntry &port, ServiceSession &session)
 {
-    printError(port, session.errorString());
-    return ExitNoModule;
+    const auto entries = readEntries(port, session);
+    if (!entries)
+        return failed(port, ExitNoModule, { session.errorString() });
+    const QByteArray document = SettingsDocument::toJson(*entries);
+    if (m_options.outputFile.isEmpty() || m_options.outputFile == "-") {
+        m_console.print(QString::fromUtf8(document));
+        return {};
+    }
+    QString error;
+    if (writeDocumentFile(m_options.outputFile, document + '\n', &error))
+        return {};
+    const QString message = tr("cannot write %1: %2").arg(m_options.outputFile, error);
+    m_console.printError(message);
+    return { ExitUsage, message, QString() };
+}
+
+ModuleCommands::Result ModuleCommands::diff(const PortEntry &port, ServiceSession &session,
+                                            const SettingsDocument &document)
+{
+    const auto planned = plan(port, session, document);
+    if (const auto *failure = std::get_if<Result>(&planned))
+        return *failure;
+    const Plan &settings = std::get<Plan>(planned);
+    const auto changes = SettingsDocument::changes(settings.current, settings.merged);
+    const int exitStatus = changes.isEmpty() ? ExitSuccess : ExitDifferent;
+    if (!m_options.json) {
+        for (const QString &line : SettingsDocument::differences(settings.current, settings.merged))
+            m_console.print(named(port, line));
+        return { exitStatus, QString(), QString() };
+    }
+    QStringList objects;
+    for (const auto &change : changes)
+        objects << jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
+                                jsonMember("module", change.from), jsonMember("file", change.to) });
+    if (!m_options.everyPort)
+        return { exitStatus, QString(), jsonArray(objects, QString()) };
+    return { exitStatus, QString(),
+             jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
+                          "\"differences\": " + jsonArray(objects, "  ") }) };
+}
+
+// The plan, in diff's words, then one question for the module.
+ModuleCommands::Result ModuleCommands::apply(const PortEntry &port, ServiceSession &session,
+                                             const SettingsDocument &document)
+{
+    const auto planned = plan(port, session, document);
+    if (const auto *failure = std::get_if<Result>(&planned))
+        return *failure;
+    const auto &[current, merged] = std::get<Plan>(planned);
+    QStringList groups;
+    for (const char *group : Groups) {
+        if (!SettingsDocument::changes(current, merged, group).isEmpty())
+            groups << group;
+    }
+    if (groups.isEmpty()) {
+        note(port, tr("nothing to write"));
+        return {};
+    }
+    // A group goes out whole: a value the module reports outside the rules,
+    // which the document leaves as it is, would be written back.
+    QStringList outside;
+    for (const QString &group : groups) {
+        for (const QString &problem : SettingsDocument::outsideRules(merged, group))
+            outside << tr("the module reports %1").arg(problem);
+    }
+    if (!outside.isEmpty())
+        return failed(port, ExitUsage, outside << tr("nothing written: give these settings values the rules take "
+                                                     "(with set, or with apply and a document that gives every "
+                                                     "setting), or reset the module (zorvel reset)"));
+    for (const QString &line : SettingsDocument::differences(current, merged))
+        note(port, line);
+    if (m_options.dryRun) {
+        note(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)));
+        return {};
+    }
+    if (!confirmed(tr("Write the %1 settings to the ZORVEL on %2? [y/N]").arg(groupsText(groups), portText(port))))
+        return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") });
+    const Result written = write(port, session, merged, groups);
+    if (written.exitStatus != ExitSuccess)
+        return written;
+    note(port, tr("wrote the %1 settings").arg(groupsText(groups)));
+    if (m_options.verify) {
+        const Result verified = verify(port, session, merged, groups);
+        if (verified.exitStatus != ExitSuccess)
+            return verified;
+        note(port, tr("read the %1 settings back: they match what was written").arg(groupsText(groups)));
+    }
+    note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
+    return {};
+}
+
+ModuleCommands::Result ModuleCommands::reset(const PortEntry &port, ServiceSession &session)
+{
+    note(port, tr("reset: every setting returns to its factory default"));
+    if (m_options.dryRun) {
+        note(port, tr("dry run: would reset the module; nothing written"));
+        return {};
+    }
+    if (!confirmed(tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(portText(port))))
+        return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") });
+    if (!session.factoryDefault())
+        return failed(port, ExitNoModule,
+                      { session.errorString(),
+                        session.failedRequestSent()
+                            ? tr("the factory reset had been sent; whether the module carried it out is unknown "
+                                 "until it is read again (zorvel show)")
+                            : tr("nothing was written to this module") });
+    note(port, tr("reset to factory defaults"));
+    note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
+    return {};
+}
+
+ModuleCommands::Result ModuleCommands::write(const PortEntry &port, ServiceSession &session,
+                                             const ModuleSettings &settings, const QStringList &groups)
+{
+    QStringList sent;
+    for (const QString &group : groups) {
+        const bool done = group == "rs232c" ? session.syncRs232cTo(settings.rs232c)
+                                            : session.syncUsbtmcTo(settings.usbtmc);
+        if (done || session.failedRequestSent())
+            sent << group;
+        if (!done)
+            return failed(port, ExitNoModule,
+                          { session.errorString(),
+                            sent.isEmpty() ? tr("nothing was written to this module")
+                                           : tr("the %1 settings had been sent; what the module made of them is "
+                                                "unknown until it is read again (zorvel show)")
+                                                 .arg(groupsText(sent)) });
+    }
+    return {};
+}
+
+ModuleCommands::Result ModuleCommands::verify(const PortEntry &port, ServiceSession &session,
+                                              const ModuleSettings &written, const QStringList &groups)
+{
+    ModuleSettings readBack = written;
+    if (groups.contains("rs232c")) {
+        const auto rs232c = session.syncRs232cFrom();
+        if (!rs232c)
+            return failed(port, ExitNoModule, { session.errorString() });
+        readBack.rs232c = *rs232c;
+    }
+    if (groups.contains("usbtmc")) {
+        const auto usbtmc = session.syncUsbtmcFrom();
+        if (!usbtmc)
+            return failed(port, ExitNoModule, { session.errorString() });
+        readBack.usbtmc = *usbtmc;
+    }
+    const QStringList lines = SettingsDocument::differences(interlocked(readBack), written);
+    if (lines.isEmpty())
+        return {};
+    return failed(port, ExitVerifyFailed,
+                  QStringList { tr("the settings read back differ from those written (read back -> written):") }
+                      + lines);
 }
 
 // The settings as the window shows them, interlocks applied, so that a
@@ -283,140 +363,48 @@ std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const 
 
 std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &session)
 {
-    const auto rs232c = session.readRs232c();
-    const auto usbtmc = rs232c ? session.readUsbtmc() : std::nullopt;
+    const auto rs232c = session.syncRs232cFrom();
+    const auto usbtmc = rs232c ? session.syncUsbtmcFrom() : std::nullopt;
     if (!usbtmc)
         return std::nullopt;
     return ModuleSettings { *rs232c, *usbtmc };
 }
 
-// The module's settings as it holds them, and the document merged over
-// them, interlocks applied; nothing, with the exit code in failure, when the
-// module cannot be read or the merged settings are refused. Differences are
-// taken from what the module holds, so that a plan also names what an
-// interlock changes.
-std::optional<ModuleCommands::MergedSettings> ModuleCommands::mergeOverModule(
-    const PortEntry &port, ServiceSession &session, const SettingsDocument &document, int *failure)
+// The module's settings as it holds them and the document merged over them,
+// interlocks applied; or why not: the module could not be read, or the
+// merged settings are refused. Differences are taken from what the module
+// holds, so that a plan also names what an interlock changes.
+std::variant<ModuleCommands::Plan, ModuleCommands::Result> ModuleCommands::plan(const PortEntry &port, ServiceSession &session,
+                                                                const SettingsDocument &document)
 {
-    const auto module = readSettings(session);
-    if (!module) {
-        *failure = sessionFailed(port, session);
-        return std::nullopt;
-    }
+    const auto current = readSettings(session);
+    if (!current)
+        return failed(port, ExitNoModule, { session.errorString() });
     QStringList errors;
-    const auto merged = document.mergedOver(*module, &errors);
-    for (const QString &error : errors)
-        printError(port, error);
-    if (!merged) {
-        *failure = ExitUsage;
-        return std::nullopt;
-    }
-    return MergedSettings { *module, *merged };
+    const auto merged = document.mergedOver(*current, &errors);
+    if (!merged)
+        return failed(port, ExitUsage, errors);
+    return Plan { *current, *merged };
 }
 
-// The plan, in diff's words, then one question for the module.
-int ModuleCommands::applyOne(const PortEntry &port, ServiceSession &session, const SettingsDocument &document)
+QString ModuleCommands::failureJson(const PortEntry &port, const Result &result) const
 {
-    int failure = ExitSuccess;
-    const auto settings = mergeOverModule(port, session, document, &failure);
-    if (!settings)
-        return failure;
-    const ModuleSettings &current = settings->current;
-    const ModuleSettings &merged = settings->merged;
-    QStringList groups;
-    for (const char *group : Groups) {
-        if (!SettingsDocument::changes(current, merged, group).isEmpty())
-            groups << group;
-    }
-    if (groups.isEmpty()) {
-        note(port, tr("nothing to write"));
-        return ExitSuccess;
-    }
-    // A group goes out whole: a value the module reports outside the rules,
-    // which the document leaves as it is, would be written back.
-    QStringList outside;
-    for (const QString &group : groups)
-        outside += SettingsDocument::outsideRules(merged, group);
-    if (!outside.isEmpty()) {
-        for (const QString &problem : outside)
-            printError(port, tr("the module reports %1").arg(problem));
-        printError(port, tr("nothing written: give these settings values the rules take (with set, or with apply "
-                            "and a document that gives every setting), or reset the module (zorvel reset)"));
-        return ExitUsage;
-    }
-    for (const QString &line : SettingsDocument::differences(current, merged))
-        note(port, line);
-    if (m_options.dryRun) {
-        note(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)));
-        return ExitSuccess;
-    }
-    if (!confirmed(port, tr("Write the %1 settings to the ZORVEL on %2? [y/N]").arg(groupsText(groups), portText(port))))
-        return ExitUsage;
-    const int written = write(port, session, merged, groups);
-    if (written != ExitSuccess)
-        return written;
-    note(port, tr("wrote the %1 settings").arg(groupsText(groups)));
-    if (m_options.verify) {
-        const int verified = verify(port, session, merged, groups);
-        if (verified != ExitSuccess)
-            return verified;
-        note(port, tr("read the %1 settings back: they match what was written").arg(groupsText(groups)));
-    }
-    note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
-    return ExitSuccess;
+    return jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
+                        jsonMember("message", result.message), jsonMember("exitStatus", result.exitStatus) });
 }
 
-bool ModuleCommands::confirmed(const PortEntry &port, const QString &question)
+bool ModuleCommands::confirmed(const QString &question)
 {
-    if (m_options.yes || m_console.confirm(question))
-        return true;
-    printError(port, tr("not confirmed: nothing was written to this module"));
-    return false;
+    return m_options.yes || m_console.confirm(question);
 }
 
-int ModuleCommands::write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
-                          const QStringList &groups)
+// Each line goes to the error stream under the port's name; the last is the
+// message of the port's JSON element.
+ModuleCommands::Result ModuleCommands::failed(const PortEntry &port, int exitStatus, const QStringList &lines)
 {
-    QStringList sent;
-    for (const QString &group : groups) {
-        const bool done = group == "rs232c" ? session.writeRs232c(settings.rs232c)
-                                            : session.writeUsbtmc(settings.usbtmc);
-        if (done || session.failedRequestSent())
-            sent << group;
-        if (!done) {
-            const int failure = sessionFailed(port, session);
-            if (!sent.isEmpty())
-                printError(port, tr("the %1 settings had been sent; what the module made of them is unknown "
-                                    "until it is read again (zorvel show)").arg(groupsText(sent)));
-            return failure;
-        }
-    }
-    return ExitSuccess;
-}
-
-int ModuleCommands::verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,
-                           const QStringList &groups)
-{
-    ModuleSettings readBack = written;
-    if (groups.contains("rs232c")) {
-        const auto rs232c = session.readRs232c();
-        if (!rs232c)
-            return sessionFailed(port, session);
-        readBack.rs232c = *rs232c;
-    }
-    if (groups.contains("usbtmc")) {
-        const auto usbtmc = session.readUsbtmc();
-        if (!usbtmc)
-            return sessionFailed(port, session);
-        readBack.usbtmc = *usbtmc;
-    }
-    const QStringList lines = SettingsDocument::differences(interlocked(readBack), written);
-    if (lines.isEmpty())
-        return ExitSuccess;
-    printError(port, tr("the settings read back differ from those written (read back -> written):"));
     for (const QString &line : lines)
-        printError(port, line);
-    return ExitVerifyFailed;
+        m_console.printError(port.portName + ": " + line);
+    return { exitStatus, lines.isEmpty() ? QString() : lines.last(), QString() };
 }
 
 QString ModuleCommands::named(const PortEntry &port, const QString &line) const
@@ -427,10 +415,4 @@ QString ModuleCommands::named(const PortEntry &port, const QString &line) const
 void ModuleCommands::note(const PortEntry &port, const QString &line)
 {
     m_console.note(named(port, line));
-}
-
-void ModuleCommands::printError(const PortEntry &port, const QString &line)
-{
-    m_lastError = line;
-    m_console.printError(port.portName + ": " + line);
 }

@@ -8,7 +8,8 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
+#include <optional>
+#include <variant>
 
 class Console;
 class ServiceSession;
@@ -24,56 +25,61 @@ struct CommandOptions {
     int timeoutMs = 1000;
 };
 
-// The commands that read or write modules. Each works on the given ports in
-// turn, opening one at a time; with every port chosen, output names the port
-// and JSON output is an array with one element a port, a port that failed
-// among them. The exit code is the worst of the ports'. A write first
-// prints its plan, then asks once a module.
+// The commands that read or write modules. One loop runs a command on each
+// chosen port in turn, opening one at a time, and returns the worst exit
+// status; with every port chosen, output names the port and JSON output is
+// an array with one element a port, a port that failed among them. A write
+// first prints its plan, then asks once a module.
 class ModuleCommands
 {
     Q_DECLARE_TR_FUNCTIONS(ModuleCommands)
 
 public:
+    enum class Action { Show, Export, Diff, Apply, Reset };
+
     ModuleCommands(Console &console, const CommandOptions &options);
 
     int list(const QList<PortEntry> &ports);
-    int show(const QList<PortEntry> &ports);
-    int exportDocument(const PortEntry &port);
-    int diff(const SettingsDocument &document, const QList<PortEntry> &ports);
-    int apply(const SettingsDocument &document, const QList<PortEntry> &ports);
-    int reset(const QList<PortEntry> &ports);
+    // Diff and apply take the document; the others none.
+    int run(Action action, const QList<PortEntry> &ports,
+            const std::optional<SettingsDocument> &document = std::nullopt);
 
 private:
-    using PortAction = std::function<int(const PortEntry &port, ServiceSession &session)>;
-    struct MergedSettings {
+    // What a command made of one module: its exit status, the last error
+    // printed for it, and its JSON element when the output is JSON.
+    struct Result {
+        int exitStatus = 0;
+        QString message;
+        QString json;
+    };
+    // The module's settings as it holds them, and a document merged over them.
+    struct Plan {
         ModuleSettings current;
         ModuleSettings merged;
     };
 
-    int forEachPort(const QList<PortEntry> &ports, const PortAction &action);
-    int onPort(const PortEntry &port, const PortAction &action);
-    void printJson();
-    int sessionFailed(const PortEntry &port, const ServiceSession &session);
+    Result runOn(Action action, const PortEntry &port, const std::optional<SettingsDocument> &document);
+    Result show(const PortEntry &port, ServiceSession &session);
+    Result exportDocument(const PortEntry &port, ServiceSession &session);
+    Result diff(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
+    Result apply(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
+    Result reset(const PortEntry &port, ServiceSession &session);
+    Result write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
+                 const QStringList &groups);
+    Result verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,
+                  const QStringList &groups);
+    std::variant<Plan, Result> plan(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     std::optional<QList<SettingsDocument::Entry>> readEntries(const PortEntry &port, ServiceSession &session);
     std::optional<ModuleSettings> readSettings(ServiceSession &session);
-    std::optional<MergedSettings> mergeOverModule(const PortEntry &port, ServiceSession &session,
-                                                  const SettingsDocument &document, int *failure);
-    int applyOne(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
-    bool confirmed(const PortEntry &port, const QString &question);
-    int write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
-              const QStringList &groups);
-    int verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,
-               const QStringList &groups);
+    QString failureJson(const PortEntry &port, const Result &result) const;
+    bool confirmed(const QString &question);
+    Result failed(const PortEntry &port, int exitStatus, const QStringList &lines);
     QString named(const PortEntry &port, const QString &line) const;
     void note(const PortEntry &port, const QString &line);
-    void printError(const PortEntry &port, const QString &line);
 
     Console &m_console;
     CommandOptions m_options;
-    // The JSON elements so far, one a port, and the last error of the port
-    // at hand, which a failed port's element gives.
-    QStringList m_json;
-    QString m_lastError;
+    int m_tablesShown = 0;
 };
 
 #endif // MODULECOMMANDS_H

@@ -1,54 +1,52 @@
 #include "servicesession.h"
 
+#include "servicechannel.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QSerialPort>
 #include <QTimer>
 
 namespace {
 
-// What a frame that is not one starts with, for the message.
-constexpr int ShownBytes = 16;
+// The reply to a write or a reset carries nothing to read.
+struct Done {
+};
 
 } // namespace
 
-ServiceSession::ServiceSession(QSerialPort *port, int timeoutMs, const Trace &trace)
-    : m_port(port), m_timeoutMs(timeoutMs), m_trace(trace)
+ServiceSession::ServiceSession(ServiceChannel &channel, int timeoutMs)
+    : m_channel(channel), m_timeoutMs(timeoutMs)
 {
 }
 
 std::optional<ModuleInfo> ServiceSession::readModuleInfo()
 {
-    const auto frame = exchange(encodeRequest(FrameType::ModuleInfo), FrameType::ModuleInfo);
-    return frame ? decoded(decodeModuleInfo(*frame)) : std::nullopt;
+    return exchange<ModuleInfo>(encodeRequest(FrameType::ModuleInfo), &ServiceChannel::moduleInfoReceived);
 }
 
-std::optional<Rs232cSettings> ServiceSession::readRs232c()
+std::optional<Rs232cSettings> ServiceSession::syncRs232cFrom()
 {
-    const auto frame = exchange(encodeRequest(FrameType::Rs232cSyncFrom), FrameType::Rs232cSyncFrom);
-    return frame ? decoded(decodeRs232cSettings(*frame)) : std::nullopt;
+    return exchange<Rs232cSettings>(encodeRequest(FrameType::Rs232cSyncFrom), &ServiceChannel::rs232cSyncedFrom);
 }
 
-std::optional<UsbtmcSettings> ServiceSession::readUsbtmc()
+std::optional<UsbtmcSettings> ServiceSession::syncUsbtmcFrom()
 {
-    const auto frame = exchange(encodeRequest(FrameType::UsbtmcSyncFrom), FrameType::UsbtmcSyncFrom);
-    return frame ? decoded(decodeUsbtmcSettings(*frame)) : std::nullopt;
+    return exchange<UsbtmcSettings>(encodeRequest(FrameType::UsbtmcSyncFrom), &ServiceChannel::usbtmcSyncedFrom);
 }
 
-bool ServiceSession::writeRs232c(const Rs232cSettings &settings)
+bool ServiceSession::syncRs232cTo(const Rs232cSettings &settings)
 {
-    return exchange(encodeRs232cSettings(settings), FrameType::Rs232cSyncTo).has_value();
+    return exchange<Done>(encodeRs232cSettings(settings), &ServiceChannel::rs232cSyncedTo).has_value();
 }
 
-bool ServiceSession::writeUsbtmc(const UsbtmcSettings &settings)
+bool ServiceSession::syncUsbtmcTo(const UsbtmcSettings &settings)
 {
-    return exchange(encodeUsbtmcSettings(settings), FrameType::UsbtmcSyncTo).has_value();
+    return exchange<Done>(encodeUsbtmcSettings(settings), &ServiceChannel::usbtmcSyncedTo).has_value();
 }
 
-bool ServiceSession::factoryReset()
+bool ServiceSession::factoryDefault()
 {
-    return exchange(encodeRequest(FrameType::FactoryDefault), FrameType::FactoryDefault).has_value();
+    return exchange<Done>(encodeRequest(FrameType::FactoryDefault), &ServiceChannel::factoryDefaultDone).has_value();
 }
 
 QString ServiceSession::errorString() const
@@ -58,120 +56,53 @@ QString ServiceSession::errorString() const
 
 bool ServiceSession::failedRequestSent() const
 {
-    return m_error != Error::None && m_requestSent;
+    return m_failed && m_requestSent;
 }
 
-// Whatever came in while no request was open answers nothing the session
-// asked; a restart notice among it ends the session before the request goes
-// out. The request is flushed at once, so that one that went out is known
-// to have.
-std::optional<QByteArray> ServiceSession::exchange(const QByteArray &request, FrameType replyType)
+// Waits on a local event loop, so that the port's notifiers (and a module
+// simulated in the same process) keep running. The loop is told of the
+// reply only once the request is out: replies the channel takes in before,
+// while it catches up with the line, answer nothing this call asked.
+template<typename Reply, typename Signal>
+std::optional<Reply> ServiceSession::exchange(const QByteArray &request, Signal replied)
 {
-    if (m_error != Error::None)
+    if (m_failed)
         return std::nullopt;
-    m_requestSent = false;
-    takeReply(std::nullopt);
-    if (m_error != Error::None)
-        return std::nullopt;
-    m_trace(FrameDirection::ToModule, request);
-    if (m_port->write(request) != request.size() || !m_port->flush()) {
-        fail(Error::LineLost, QCoreApplication::translate("ServiceSession", "the request could not be sent: %1")
-                                  .arg(m_port->errorString()));
-        return std::nullopt;
+    m_requestSent = m_channel.send(request);
+    std::optional<Reply> reply;
+    bool rejected = false;
+    if (m_requestSent) {
+        QEventLoop loop;
+        QObject::connect(&m_channel, replied, &loop, [&](const auto &...values) {
+            reply.emplace(Reply { values... });
+            loop.quit();
+        });
+        QObject::connect(&m_channel, &ServiceChannel::replyRejected, &loop, [&](const QByteArray &frame) {
+            rejected = frameType(frame) == frameType(request);
+            if (rejected)
+                loop.quit();
+        });
+        for (const auto ended : { &ServiceChannel::lineLost, &ServiceChannel::restarted, &ServiceChannel::notAFrame })
+            QObject::connect(&m_channel, ended, &loop, &QEventLoop::quit);
+        QTimer::singleShot(m_timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
     }
-    m_requestSent = true;
-    return nextFrame(replyType);
-}
-
-std::optional<QByteArray> ServiceSession::nextFrame(FrameType replyType)
-{
-    const QDeadlineTimer deadline(m_timeoutMs);
-    for (;;) {
-        if (const auto frame = takeReply(replyType))
-            return frame;
-        if (m_error != Error::None)
-            return std::nullopt;
-        if (!m_lineError.isEmpty()) {
-            fail(Error::LineLost, QCoreApplication::translate("ServiceSession", "the line to the module was lost (unplugged, switched off or closed): %1")
-                                      .arg(m_lineError));
-            return std::nullopt;
-        }
-        if (deadline.hasExpired()) {
-            fail(Error::Timeout, QCoreApplication::translate("ServiceSession", "no reply within %1 ms")
-                                     .arg(m_timeoutMs));
-            return std::nullopt;
-        }
-        waitForBytes(deadline.remainingTime());
-    }
-}
-
-// Takes the received frames up to the first of the reply type, dropping
-// others; with no type, takes them all. Bytes that are not a frame, or a
-// restart notice, fail the session.
-std::optional<QByteArray> ServiceSession::takeReply(std::optional<FrameType> replyType)
-{
-    if (m_port->isOpen())
-        m_buffer.append(m_port->readAll());
-    while (const auto frame = m_buffer.takeFrame()) {
-        m_trace(FrameDirection::FromModule, *frame);
-        if (!frame->startsWith("M0")) {
-            fail(Error::BadReply, QCoreApplication::translate("ServiceSession",
-                "the module sent bytes that are not a frame: %1").arg(QString(frame->left(ShownBytes).toHex(' '))));
-            return std::nullopt;
-        }
-        if (isRestartNotice(*frame)) {
-            fail(Error::Restarted, QCoreApplication::translate("ServiceSession",
-                "the ZORVEL has restarted; wait until it is back and run the command again"));
-            return std::nullopt;
-        }
-        if (replyType && frameType(*frame) == *replyType)
-            return frame;
-    }
-    // What waits of the next frame must begin as every frame does; bytes
-    // that cannot are not left to time out.
-    const QByteArray head = m_buffer.front(2);
-    if (!QByteArray("M0").startsWith(head)) {
-        fail(Error::BadReply, QCoreApplication::translate("ServiceSession",
-            "the module sent bytes that are not a frame: %1").arg(QString(head.toHex(' '))));
-    }
+    if (reply)
+        return reply;
+    if (m_channel.state() == ServiceChannel::State::Restarted)
+        fail(QCoreApplication::translate("ServiceSession", "%1; wait until it is back and run the command again")
+                 .arg(m_channel.errorString()));
+    else if (m_channel.state() != ServiceChannel::State::Open)
+        fail(m_channel.errorString());
+    else if (rejected)
+        fail(QCoreApplication::translate("ServiceSession", "the module's reply is too short to read"));
+    else
+        fail(QCoreApplication::translate("ServiceSession", "no reply within %1 ms").arg(m_timeoutMs));
     return std::nullopt;
 }
 
-// Waits on a local event loop, so that the port's own notifiers (and a
-// module simulated in the same process) keep running. A port error (the
-// device gone, a hang-up, the far end closed) ends the wait at once: the
-// port would otherwise signal it over and over until the timeout. The port
-// is closed then, which stops its notifier.
-void ServiceSession::waitForBytes(qint64 msLeft)
+void ServiceSession::fail(const QString &text)
 {
-    if (m_port->bytesAvailable() > 0)
-        return;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(m_port, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    QObject::connect(m_port, &QSerialPort::errorOccurred, &loop, [this, &loop](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
-            return;
-        m_lineError = m_port->errorString();
-        m_port->close();
-        loop.quit();
-    });
-    timer.start(int(msLeft));
-    loop.exec();
-}
-
-template<typename Record>
-std::optional<Record> ServiceSession::decoded(std::optional<Record> record)
-{
-    if (!record)
-        fail(Error::BadReply, QCoreApplication::translate("ServiceSession", "the module's reply is too short to read"));
-    return record;
-}
-
-void ServiceSession::fail(Error error, const QString &text)
-{
-    m_error = error;
+    m_failed = true;
     m_errorString = text;
 }

@@ -1,37 +1,32 @@
 #ifndef SERVICESESSION_H
 #define SERVICESESSION_H
 
-#include "frametrace.h"
 #include "serviceprotocol.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 #include <optional>
 
-class QSerialPort;
+class ServiceChannel;
 
-// One request at a time on an open service port: each call writes its frame
-// and waits, up to the timeout, for the reply of the matching frame type.
-// Frames of other types on the way are dropped. A restart notice, a silent
-// module, a lost line, bytes that are not a frame or a reply that cannot be
-// decoded end the call with an error, and the session stays failed from
-// then on.
+// One request at a time over a channel to a module: each call sends its
+// request and waits, up to the timeout, for the channel's reply of the same
+// kind. Replies of other kinds on the way are passed over. A silent module,
+// a reply too short to read, or the end of the channel's conversation (a
+// lost line, a restart notice, bytes that are not a frame) end the call with
+// an error, and the session stays failed from then on.
 class ServiceSession
 {
 public:
-    // Called with every frame written and every frame taken from the line.
-    using Trace = std::function<void(FrameDirection direction, const QByteArray &frame)>;
-
-    ServiceSession(QSerialPort *port, int timeoutMs, const Trace &trace);
+    ServiceSession(ServiceChannel &channel, int timeoutMs);
 
     std::optional<ModuleInfo> readModuleInfo();
-    std::optional<Rs232cSettings> readRs232c();
-    std::optional<UsbtmcSettings> readUsbtmc();
-    bool writeRs232c(const Rs232cSettings &settings);
-    bool writeUsbtmc(const UsbtmcSettings &settings);
-    bool factoryReset();
+    std::optional<Rs232cSettings> syncRs232cFrom();
+    std::optional<UsbtmcSettings> syncUsbtmcFrom();
+    bool syncRs232cTo(const Rs232cSettings &settings);
+    bool syncUsbtmcTo(const UsbtmcSettings &settings);
+    bool factoryDefault();
 
     QString errorString() const;
     // Whether the request of the call that failed had gone out before it
@@ -39,24 +34,15 @@ public:
     bool failedRequestSent() const;
 
 private:
-    enum class Error { None, Timeout, Restarted, BadReply, LineLost };
+    template<typename Reply, typename Signal>
+    std::optional<Reply> exchange(const QByteArray &request, Signal replied);
+    void fail(const QString &text);
 
-    std::optional<QByteArray> exchange(const QByteArray &request, FrameType replyType);
-    std::optional<QByteArray> nextFrame(FrameType replyType);
-    std::optional<QByteArray> takeReply(std::optional<FrameType> replyType);
-    void waitForBytes(qint64 msLeft);
-    template<typename Record>
-    std::optional<Record> decoded(std::optional<Record> record);
-    void fail(Error error, const QString &text);
-
-    QSerialPort *m_port;
+    ServiceChannel &m_channel;
     int m_timeoutMs;
-    Trace m_trace;
-    FrameBuffer m_buffer;
-    Error m_error = Error::None;
-    QString m_errorString;
+    bool m_failed = false;
     bool m_requestSent = false;
-    QString m_lineError;
+    QString m_errorString;
 };
 
 #endif // SERVICESESSION_H
