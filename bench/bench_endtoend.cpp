@@ -4,12 +4,11 @@
 // the same kind of line and the same event loop.
 
 #include "mainwindow.h"
-#include "pseudoterminal.h"
+#include "servicechannel.h"
 #include "serviceprotocol.h"
-#include "simulatedmodule.h"
+#include "simulatedline.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -21,20 +20,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A pseudo-terminal with the simulated module on its master side and an
-// open serial port on its slave side, kept for all iterations.
+// The simulated module's line and an open serial port on it, kept for all
+// iterations.
 struct Line {
     bool open()
     {
-        if (!terminal.open())
+        if (!simulated.open())
             return false;
-        module.attach(terminal.master());
-        port.setPortName(terminal.slavePath());
+        port.setPortName(simulated.path());
         return port.open(QIODevice::ReadWrite);
     }
 
-    PseudoTerminal terminal;
-    SimulatedModule module;
+    SimulatedLine simulated;
     QSerialPort port;
 };
 
@@ -63,15 +60,16 @@ struct ReadBackTimes {
     double total = 0;
 };
 
-// Builds the window and runs the event loop until its last field is filled;
-// the window is destroyed outside the time taken.
+// Builds the window and runs the event loop until its channel has had every
+// reply of the read-back; the window is destroyed outside the time taken.
 ReadBackTimes readBack(Line &line, const QSerialPortInfo &info)
 {
     const Clock::time_point start = Clock::now();
     MainWindow window(info, &line.port);
     const Clock::time_point built = Clock::now();
-    const auto *interval = window.findChild<QLineEdit *>("txtAutoSpollIntv");
-    runEventsUntil([&] { return !interval->text().isEmpty(); });
+    bool complete = false;
+    QObject::connect(window.findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete, [&] { complete = true; });
+    runEventsUntil([&] { return complete; });
     const Clock::time_point filled = Clock::now();
     return { std::chrono::duration<double>(built - start).count(),
              std::chrono::duration<double>(filled - start).count() };
@@ -130,7 +128,7 @@ void bareRoundTrip(benchmark::State &state)
     }
     int replies = 0;
     int replyBytes = 0;
-    const auto counting = QObject::connect(&line.module, &SimulatedModule::replySent, [&](const QByteArray &frame) {
+    const auto counting = QObject::connect(&line.simulated.module(), &SimulatedModule::replySent, [&](const QByteArray &frame) {
         ++replies;
         replyBytes += frame.size();
     });

@@ -5,6 +5,7 @@
 #include "debuglog.h"
 #include "programfolder.h"
 #include "settingsfields.h"
+#include "testhelpers.h"
 #include "urlcatcher.h"
 #include "windowbench.h"
 
@@ -20,11 +21,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 const QByteArray ReadBackRequests = hex("4d300100" "4d300300" "4d300500");
 
@@ -64,8 +60,8 @@ private slots:
     void repliesDuringNoticeAreHandledOnce();
     void restartNoticeClosesPortThenWindow();
     void lostLineIsReportedOnce();
-    void lineLostDuringQuestionSendsNothing_data();
-    void lineLostDuringQuestionSendsNothing();
+    void interruptedQuestionSendsNothing_data();
+    void interruptedQuestionSendsNothing();
     void helpOpensManualBesideProgram();
 
 private:
@@ -81,8 +77,7 @@ private:
 void TestMainWindow::init()
 {
     m_bench = std::make_unique<WindowBench>();
-    const QString error = m_bench->open();
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY2(m_bench->open(), qPrintable(m_bench->errorString()));
 }
 
 void TestMainWindow::cleanup()
@@ -95,19 +90,16 @@ void TestMainWindow::startWindow()
     m_bench->startWindow();
 }
 
-// The USBTMC reply is the last of a read-back, so once its interval shows,
-// all three replies have been applied.
 void TestMainWindow::waitForReadBack()
 {
-    QTRY_COMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(),
-                 QString::number(m_bench->module.state().autoSpollIntv));
+    QVERIFY(m_bench->waitForReadBack());
 }
 
 void TestMainWindow::refreshAndWait()
 {
-    widget<QLineEdit>("txtAutoSpollIntv")->clear();
+    const int readBacks = m_bench->readBacks();
     action("action_Refresh")->trigger();
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack(readBacks + 1));
 }
 
 template<typename T>
@@ -129,10 +121,10 @@ void TestMainWindow::readsBackBeforeShowing()
 
     waitForReadBack();
     const ModuleState state = SimulatedModule::factoryDefaults();
-    const QString portName = m_bench->line.slavePath().mid(QString("/dev/").size());
+    const QString portName = m_bench->line.path().mid(QString("/dev/").size());
     QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(portName));
     QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
     QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("9600"));
     QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("1"));
     QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
@@ -247,7 +239,7 @@ void TestMainWindow::showsModuleInfo()
     state.hostIsUsb = hostIsUsb;
     state.customMode = customMode;
     state.gpibAddress = gpibAddress;
-    state.idnText = QByteArray("<b>MAKER</b>,MODEL 7,SN 1,2.0") + QByteArray(",  LONG OPTION LIST").repeated(5);
+    state.idnString = QByteArray("<b>MAKER</b>,MODEL 7,SN 1,2.0") + QByteArray(",  LONG OPTION LIST").repeated(5);
     m_bench->module.setState(state);
     startWindow();
     waitForReadBack();
@@ -255,7 +247,7 @@ void TestMainWindow::showsModuleInfo()
     QTEST(widget<QLabel>("lblIOType")->text(), "ioType");
     QTEST(widget<QLabel>("lblGpibAddress")->text(), "address");
     QTEST(widget<QLabel>("lblCustomMode")->text(), "custom");
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
     QCOMPARE(widget<QLabel>("lblIdnString")->textFormat(), Qt::PlainText);
 
     // The tips show the long texts whole, as sent; the texts can be selected.
@@ -390,7 +382,7 @@ void TestMainWindow::faultyLineGivesSameResult()
 
     QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
     QCOMPARE(widget<QLabel>("lblIOType")->text(), QString("USB"));
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnText));
+    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
     QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("38400"));
     QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("HARDWARE"));
     QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), QString("0x0D"));
@@ -730,38 +722,55 @@ void TestMainWindow::lostLineIsReportedOnce()
     QCOMPARE(log.lines().last(), QString("SerialPortError = %1").arg(int(QSerialPort::NotOpenError)));
 }
 
-void TestMainWindow::lineLostDuringQuestionSendsNothing_data()
+void TestMainWindow::interruptedQuestionSendsNothing_data()
 {
-    QTest::addColumn<bool>("noticedFirst");
-    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("actionName");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("details");
 
-    QTest::newRow("noticed before the answer") << true
-        << "Nothing was written: the connection to the ZORVEL was lost.\nReconnect the SERVICE PORT and restart this app.";
-    QTest::newRow("found by the write") << false
-        << "The connection to the ZORVEL was lost while writing: the ZORVEL may have received all, part or none of "
-           "it.\nReconnect the SERVICE PORT, restart this app and check what the ZORVEL holds.";
+    const QString reset = "action_Factory_Default";
+    const QString lost = "Nothing was written: the connection to the ZORVEL was lost.\nReconnect the SERVICE PORT "
+                         "and restart this app.";
+    QTest::newRow("line lost, noticed before the answer") << "line lost, noticed" << reset << lost << "";
+    QTest::newRow("line lost, found on the way out") << "line lost" << reset << lost << "";
+    const QString restarted = "The ZORVEL has been restarted. You also need to restart this app.";
+    const QString nothingWritten = "Nothing was written: the ZORVEL restarted before the write went out.";
+    QTest::newRow("restart notice, RS232C") << "restart" << "action_Rs232cSync_To" << restarted << nothingWritten;
+    QTest::newRow("restart notice, USBTMC") << "restart" << "action_UsbtmcSync_To" << restarted << nothingWritten;
+    QTest::newRow("restart notice, factory default") << "restart" << reset << restarted << nothingWritten;
 }
 
-void TestMainWindow::lineLostDuringQuestionSendsNothing()
+// The module restarts, or the line goes, while the question is open; the
+// answer is yes. The restart notice waits unread in the system when the
+// question closes: the write must take it in before it goes out.
+void TestMainWindow::interruptedQuestionSendsNothing()
 {
-    QFETCH(bool, noticedFirst);
+    QFETCH(QString, event);
+    QFETCH(QString, actionName);
     startWindow();
     waitForReadBack();
     const int requestsBefore = m_bench->module.requests().size();
 
-    m_bench->boxes.setHook([this, noticedFirst](QMessageBox *) {
+    m_bench->boxes.setHook([this, event](QMessageBox *) {
+        if (event == "restart") {
+            m_bench->module.sendRestartNotice();
+            return;
+        }
         m_bench->module.closeLine();
-        if (noticedFirst)
+        if (event == "line lost, noticed")
             QTRY_VERIFY(!m_bench->port.isOpen());
     });
-    action("action_Factory_Default")->trigger();
+    action(qPrintable(actionName))->trigger();
 
     QCOMPARE(m_bench->boxes.texts().size(), 2);
-    QTEST(m_bench->boxes.texts().at(1), "warning");
-    QCOMPARE(m_bench->boxes.icons().at(1), QMessageBox::Warning);
+    QTEST(m_bench->boxes.texts().at(1), "text");
+    QTEST(m_bench->boxes.informativeTexts().at(1), "details");
+    QCOMPARE(m_bench->boxes.icons().at(1), event == "restart" ? QMessageBox::Information : QMessageBox::Warning);
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
     QVERIFY(!m_bench->port.isOpen());
-    QVERIFY(widget<QLabel>("lblConnectInfo")->text().startsWith("Disconnected from "));
+    if (event != "restart")
+        QVERIFY(widget<QLabel>("lblConnectInfo")->text().startsWith("Disconnected from "));
 }
 
 void TestMainWindow::helpOpensManualBesideProgram()

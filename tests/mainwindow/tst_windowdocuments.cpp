@@ -2,8 +2,8 @@
 // module over a pseudo-terminal, checked against the command line, which
 // runs in this process on the same line once the window has let go of it.
 
-#include "commandline.h"
-#include "console.h"
+#include "commandbench.h"
+#include "testhelpers.h"
 #include "windowbench.h"
 
 #include <QAction>
@@ -59,7 +59,7 @@ private slots:
 private:
     void startAndRead();
     int runZorvel(const QStringList &arguments);
-    QString writeFile(const QByteArray &content);
+    QString writeDocument(const QByteArray &content);
 
     std::unique_ptr<WindowBench> m_bench;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -70,8 +70,7 @@ void TestWindowDocuments::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_bench = std::make_unique<WindowBench>();
-    const QString error = m_bench->open();
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY2(m_bench->open(), qPrintable(m_bench->errorString()));
 }
 
 void TestWindowDocuments::cleanup()
@@ -82,31 +81,22 @@ void TestWindowDocuments::cleanup()
 void TestWindowDocuments::startAndRead()
 {
     m_bench->startWindow();
-    QTRY_COMPARE(m_bench->widget<QLineEdit>("txtAutoSpollIntv")->text(),
-                 QString::number(m_bench->module.state().autoSpollIntv));
+    QVERIFY(m_bench->waitForReadBack());
 }
 
+// The command line in this process, on the window's line.
 int TestWindowDocuments::runZorvel(const QStringList &arguments)
 {
-    QBuffer input;
-    QBuffer output;
-    QBuffer errors;
-    input.open(QIODevice::ReadOnly);
-    output.open(QIODevice::WriteOnly);
-    errors.open(QIODevice::WriteOnly);
-    Console console(&input, &output, &errors, false);
-    CommandLine commandLine(console, [] { return QList<PortEntry>(); });
-    const int code = commandLine.run(QStringList { "zorvel" } + arguments + QStringList { "--port", m_bench->line.slavePath() });
-    m_output = QString::fromUtf8(output.data() + errors.data());
+    CommandBench zorvel(0);
+    const int code = zorvel.run(arguments + QStringList { "--port", m_bench->line.path() });
+    m_output = zorvel.output + zorvel.errors;
     return code;
 }
 
-QString TestWindowDocuments::writeFile(const QByteArray &content)
+QString TestWindowDocuments::writeDocument(const QByteArray &content)
 {
     const QString path = m_dir->filePath("document.json");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
+    writeFile(path, content);
     return path;
 }
 
@@ -192,7 +182,7 @@ void TestWindowDocuments::badDocumentChangesNoField()
     startAndRead();
     m_bench->widget<QComboBox>("cboBitrate")->setCurrentText("4800");
     const QStringList before = fieldStates(*m_bench->window);
-    const QString path = writeFile(document);
+    const QString path = writeDocument(document);
 
     m_bench->boxes.setFileAnswer(path);
     m_bench->widget<QAction>("action_Load_Settings")->trigger();
@@ -223,7 +213,7 @@ void TestWindowDocuments::refusedSaveLeavesNoFile()
     QFETCH(QString, file);
     QFETCH(QString, warning);
     m_bench->module.setSilent(silent);
-    writeFile("{}");
+    writeDocument("{}");
     if (silent)
         m_bench->startWindow();
     else

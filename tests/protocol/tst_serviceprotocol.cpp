@@ -1,13 +1,9 @@
 #include "serviceprotocol.h"
+#include "testhelpers.h"
 
 #include <QtTest>
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // A type-1 reply: version field, flags, L, then the text bytes as given.
 QByteArray moduleInfoFrame(const QByteArray &version, quint8 flags, quint8 length,

@@ -2,7 +2,7 @@
 links inside the page all lead somewhere, and whose quotes of the program's
 texts (elements of class "ui" or "msg") are texts the program really shows.
 
-    tst_manual.py MANUAL CONFIGURATOR_DIR
+    tst_manual.py MANUAL SOURCE_DIR...
 """
 
 import html.parser
@@ -73,15 +73,15 @@ class Manual(html.parser.HTMLParser):
             quote[1] += text
 
 
-def program_texts(configurator):
+def program_texts(folders):
     """Every text of the forms and every string literal of the sources
     (adjacent literals joined), as patterns: mnemonic markers and rich-text
     tags dropped, %1 and the like standing for any text."""
     texts = []
-    for form in sorted(configurator.rglob("*.ui")):
+    for form in sorted(f for folder in folders for f in folder.rglob("*.ui")):
         texts += [e.text for e in ET.parse(form).iter("string") if e.text]
     literal = r'"(?:[^"\\\n]|\\.)*"'
-    for source in sorted(configurator.rglob("*.cpp")):
+    for source in sorted(f for folder in folders for f in folder.rglob("*.cpp")):
         for run in re.findall(r"%s(?:\s*%s)*" % (literal, literal), source.read_text()):
             parts = re.findall(literal, run)
             joined = "".join(p[1:-1] for p in parts)
@@ -96,7 +96,7 @@ def program_texts(configurator):
 
 
 def main():
-    manual_path, configurator = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+    manual_path, folders = pathlib.Path(sys.argv[1]), [pathlib.Path(a) for a in sys.argv[2:]]
     manual = Manual()
     manual.feed(manual_path.read_text(encoding="utf-8"))
     manual.close()
@@ -108,7 +108,7 @@ def main():
     for fragment in sorted(set(manual.fragments) - set(manual.ids)):
         problems.append("link to #%s, which is nowhere in the page" % fragment)
 
-    patterns = program_texts(configurator)
+    patterns = program_texts(folders)
     if not manual.quotes:
         problems.append("no texts of the program quoted")
     for quote in manual.quotes:

@@ -1,22 +1,58 @@
 #include "windowbench.h"
 
+#include "servicechannel.h"
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLineEdit>
+#include <QTimer>
 
-QString WindowBench::open()
+bool WindowBench::open()
 {
-    if (!line.open())
-        return line.errorString();
-    module.attach(line.master());
-    port.setPortName(line.slavePath());
-    return port.open(QIODevice::ReadWrite) ? QString() : port.errorString();
+    if (!line.open()) {
+        m_errorString = line.errorString();
+        return false;
+    }
+    port.setPortName(line.path());
+    if (!port.open(QIODevice::ReadWrite)) {
+        m_errorString = port.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString WindowBench::errorString() const
+{
+    return m_errorString;
 }
 
 MainWindow *WindowBench::startWindow()
 {
+    m_readBacks = 0;
     window = std::make_unique<MainWindow>(QSerialPortInfo(port), &port);
+    QObject::connect(window->findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete,
+                     [this] { ++m_readBacks; });
     return window.get();
+}
+
+bool WindowBench::waitForReadBack(int count)
+{
+    if (m_readBacks < count) {
+        QEventLoop loop;
+        QObject::connect(window->findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete, &loop, [&] {
+            if (m_readBacks >= count)
+                loop.quit();
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return m_readBacks >= count;
+}
+
+int WindowBench::readBacks() const
+{
+    return m_readBacks;
 }
 
 void WindowBench::edit(const QStringList &edits)

@@ -3,8 +3,7 @@
 
 #include "mainwindow.h"
 #include "modalanswerer.h"
-#include "pseudoterminal.h"
-#include "simulatedmodule.h"
+#include "simulatedline.h"
 
 #include <QSerialPort>
 
@@ -16,9 +15,15 @@
 class WindowBench
 {
 public:
-    // Empty when the line and the port are open, else what went wrong.
-    QString open();
+    // Whether the line and the port opened; errorString() says why not.
+    bool open();
+    QString errorString() const;
     MainWindow *startWindow();
+    // Waits up to 5 s until the window's channel has reported this many
+    // complete read-backs since the window started; the constructor's
+    // read-back is the first.
+    bool waitForReadBack(int count = 1);
+    int readBacks() const;
     // Edits the window as a user would: "name=text" sets a combo box's or a
     // line edit's text, a bare name clicks a check box.
     void edit(const QStringList &edits);
@@ -32,11 +37,15 @@ public:
         return found;
     }
 
-    PseudoTerminal line;
-    SimulatedModule module;
+    SimulatedLine line;
+    SimulatedModule &module = line.module();
     QSerialPort port;
     std::unique_ptr<MainWindow> window;
     ModalAnswerer boxes;
+
+private:
+    QString m_errorString;
+    int m_readBacks = 0;
 };
 
 #endif // WINDOWBENCH_H

@@ -1,4 +1,5 @@
 #include "commandbench.h"
+#include "testhelpers.h"
 
 #include <QtTest>
 
@@ -37,17 +38,9 @@ private slots:
     void jsonAndStandardInput();
 
 private:
-    void addLine();
-    SimulatedModule &module(int index = 0);
-    QString path(int index = 0) const;
-    QList<PortEntry> servicePorts() const;
-    int run(const QStringList &arguments, const QByteArray &answers = QByteArray(), bool interactive = false);
-    QList<QByteArray> writes(int index = 0) const;
     QString writeDocument(const QByteArray &json);
 
     std::unique_ptr<CommandBench> m_bench;
-    QString m_output;
-    QString m_errors;
     QTemporaryDir m_dir;
 };
 
@@ -56,45 +49,10 @@ void TestZorvelCommands::init()
     m_bench = std::make_unique<CommandBench>();
 }
 
-void TestZorvelCommands::addLine()
-{
-    m_bench->addLine();
-}
-
-SimulatedModule &TestZorvelCommands::module(int index)
-{
-    return m_bench->module(index);
-}
-
-QString TestZorvelCommands::path(int index) const
-{
-    return m_bench->path(index);
-}
-
-QList<PortEntry> TestZorvelCommands::servicePorts() const
-{
-    return m_bench->servicePorts();
-}
-
-int TestZorvelCommands::run(const QStringList &arguments, const QByteArray &answers, bool interactive)
-{
-    const int code = m_bench->run(arguments, answers, interactive);
-    m_output = m_bench->output;
-    m_errors = m_bench->errors;
-    return code;
-}
-
-QList<QByteArray> TestZorvelCommands::writes(int index) const
-{
-    return m_bench->writes(index);
-}
-
 QString TestZorvelCommands::writeDocument(const QByteArray &json)
 {
     const QString name = m_dir.filePath("settings.json");
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
-        qFatal("cannot write %s", qPrintable(name));
+    writeFile(name, json);
     return name;
 }
 
@@ -126,8 +84,8 @@ void TestZorvelCommands::list()
                       { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0" },
                       { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0" },
                       { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7" } };
-    QCOMPARE(run(QStringList { "list" } + arguments), 0);
-    QCOMPARE(m_output, output);
+    QCOMPARE(m_bench->run(QStringList { "list" } + arguments), 0);
+    QCOMPARE(m_bench->output, output);
 }
 
 // Show reads the module once; export writes the same document as show
@@ -140,7 +98,7 @@ void TestZorvelCommands::showAndExport()
     state.hostIsUsb = true;
     state.customMode = true;
     state.gpibAddress = 17;
-    state.idnText = "MAKER,\"MODEL\",42,0.9";
+    state.idnString = "MAKER,\"MODEL\",42,0.9";
     state.bitrate = 250;
     state.stopbits = 2;
     state.flowControl = 1;
@@ -149,10 +107,10 @@ void TestZorvelCommands::showAndExport()
     state.idnQuery = "ID?";
     state.autoSpoll = 1;
     state.autoSpollIntv = 250;
-    module().setState(state);
+    m_bench->module().setState(state);
 
-    QCOMPARE(run({ "show" }), 0);
-    QCOMPARE(m_output, QString("module.port                    %1\n"
+    QCOMPARE(m_bench->run({ "show" }), 0);
+    QCOMPARE(m_bench->output, QString("module.port                    %1\n"
                                "module.serialNumber            SN1\n"
                                "module.version                 02.00.01\n"
                                "module.hostInterface           USB\n"
@@ -167,8 +125,8 @@ void TestZorvelCommands::showAndExport()
                                "rs232c.idnQuery                ID?\n"
                                "rs232c.pelta                   false\n"
                                "usbtmc.autoSerialPoll          true\n"
-                               "usbtmc.autoSerialPollInterval  250\n").arg(path()));
-    QCOMPARE(module().requests(), (QList<QByteArray> { QByteArray::fromHex("4d300100"), QByteArray::fromHex("4d300300"),
+                               "usbtmc.autoSerialPollInterval  250\n").arg(m_bench->path()));
+    QCOMPARE(m_bench->module().requests(), (QList<QByteArray> { QByteArray::fromHex("4d300100"), QByteArray::fromHex("4d300300"),
                                                       QByteArray::fromHex("4d300500") }));
 
     const QString expected = QString(R"({
@@ -196,23 +154,23 @@ void TestZorvelCommands::showAndExport()
     "autoSerialPollInterval": 250
   }
 }
-)").arg(path());
-    QCOMPARE(run({ "show", "--json" }), 0);
-    QCOMPARE(m_output, expected);
-    QCOMPARE(run({ "export" }), 0);
-    QCOMPARE(m_output, expected);
+)").arg(m_bench->path());
+    QCOMPARE(m_bench->run({ "show", "--json" }), 0);
+    QCOMPARE(m_bench->output, expected);
+    QCOMPARE(m_bench->run({ "export" }), 0);
+    QCOMPARE(m_bench->output, expected);
     const QString file = m_dir.filePath("exported.json");
-    QCOMPARE(run({ "export", "-o", file }), 0);
+    QCOMPARE(m_bench->run({ "export", "-o", file }), 0);
     QFile exported(file);
     QVERIFY(exported.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(exported.readAll()), expected);
 
-    QCOMPARE(run({ "apply", file, "--yes" }), 2);
-    QCOMPARE(m_errors, "zorvel: " + file + ": rs232c.bitrate = 250: expected one of 115200, 57600, 38400, 19200, "
+    QCOMPARE(m_bench->run({ "apply", file, "--yes" }), 2);
+    QCOMPARE(m_bench->errors, "zorvel: " + file + ": rs232c.bitrate = 250: expected one of 115200, 57600, 38400, 19200, "
                                            "9600, 4800, 2400, 1200\n");
-    QCOMPARE(run({ "apply", writeDocument(expected.toUtf8().replace("\"bitrate\": 250,", "")), "--yes" }), 0);
-    QCOMPARE(m_output, QString("nothing to write\n"));
-    QCOMPARE(writes(), QList<QByteArray>());
+    QCOMPARE(m_bench->run({ "apply", writeDocument(expected.toUtf8().replace("\"bitrate\": 250,", "")), "--yes" }), 0);
+    QCOMPARE(m_bench->output, QString("nothing to write\n"));
+    QCOMPARE(m_bench->writes(), QList<QByteArray>());
 }
 
 // Diff prints what apply would write; apply writes only the groups that
@@ -256,20 +214,20 @@ void TestZorvelCommands::document()
     QFETCH(QString, written);
     const QString file = writeDocument(json);
 
-    QCOMPARE(run({ "diff", file, "--port", path() }), diffExit);
-    QCOMPARE(m_output, changes);
-    QCOMPARE(run({ "apply", file, "--port", path(), "--yes" }), diffExit == 2 ? 2 : 0);
-    QCOMPARE(m_errors.count("zorvel: " + file + ": "), errors);
-    QCOMPARE(writes(), frames);
+    QCOMPARE(m_bench->run({ "diff", file, "--port", m_bench->path() }), diffExit);
+    QCOMPARE(m_bench->output, changes);
+    QCOMPARE(m_bench->run({ "apply", file, "--port", m_bench->path(), "--yes" }), diffExit == 2 ? 2 : 0);
+    QCOMPARE(m_bench->errors.count("zorvel: " + file + ": "), errors);
+    QCOMPARE(m_bench->writes(), frames);
     if (diffExit == 2) {
-        QCOMPARE(module().received(), QByteArray());
+        QCOMPARE(m_bench->module().received(), QByteArray());
         return;
     }
-    QCOMPARE(m_output, frames.isEmpty() ? QString("nothing to write\n")
+    QCOMPARE(m_bench->output, frames.isEmpty() ? QString("nothing to write\n")
                                         : changes + "wrote the " + written + " settings\n" + PowerCycle);
-    QCOMPARE(run({ "apply", file, "--port", path(), "--yes" }), 0);
-    QCOMPARE(m_output, QString("nothing to write\n"));
-    QCOMPARE(writes(), frames);
+    QCOMPARE(m_bench->run({ "apply", file, "--port", m_bench->path(), "--yes" }), 0);
+    QCOMPARE(m_bench->output, QString("nothing to write\n"));
+    QCOMPARE(m_bench->writes(), frames);
 }
 
 // An empty list of frames means the assignments are refused (exit 2).
@@ -296,13 +254,13 @@ void TestZorvelCommands::setWithInterlocks()
     QFETCH(bool, modulePelta);
     QFETCH(QStringList, assignments);
     QFETCH(QList<QByteArray>, frames);
-    ModuleState state = module().state();
+    ModuleState state = m_bench->module().state();
     state.peltaSafu = modulePelta;
-    module().setState(state);
+    m_bench->module().setState(state);
 
     const int exitCode = frames.isEmpty() ? 2 : 0;
-    QCOMPARE(run(QStringList { "set" } + assignments + QStringList { "--yes", "--port", path() }), exitCode);
-    QCOMPARE(writes(), frames);
+    QCOMPARE(m_bench->run(QStringList { "set" } + assignments + QStringList { "--yes", "--port", m_bench->path() }), exitCode);
+    QCOMPARE(m_bench->writes(), frames);
 }
 
 // The plan first, then one question for the module; a refusal says that
@@ -340,28 +298,28 @@ void TestZorvelCommands::confirmation()
     QFETCH(int, exitCode);
     QFETCH(QList<QByteArray>, frames);
 
-    QCOMPARE(run(arguments + QStringList { "--port", path() }, answers, true), exitCode);
-    QCOMPARE(m_errors, errors.replace("%1", path()));
-    QCOMPARE(writes(), frames);
+    QCOMPARE(m_bench->run(arguments + QStringList { "--port", m_bench->path() }, answers, true), exitCode);
+    QCOMPARE(m_bench->errors, errors.replace("%1", m_bench->path()));
+    QCOMPARE(m_bench->writes(), frames);
     const QString plan = arguments.first() == "reset" ? "reset: every setting returns to its factory default\n"
                                                       : "rs232c.bitrate: 9600 -> 1200\nusbtmc.autoSerialPoll: false -> true\n";
-    QVERIFY2(m_output.startsWith(plan), qPrintable(m_output));
-    QCOMPARE(m_output.endsWith(PowerCycle), !frames.isEmpty());
+    QVERIFY2(m_bench->output.startsWith(plan), qPrintable(m_bench->output));
+    QCOMPARE(m_bench->output.endsWith(PowerCycle), !frames.isEmpty());
 }
 
 void TestZorvelCommands::verifyReadsBack()
 {
-    QCOMPARE(run({ "set", "bitrate=1200", "--verify", "--yes", "--port", path() }), 0);
+    QCOMPARE(m_bench->run({ "set", "bitrate=1200", "--verify", "--yes", "--port", m_bench->path() }), 0);
 
     // A module that keeps reporting its active settings until power-cycled.
-    const ModuleState active = module().state();
-    connect(&module(), &SimulatedModule::replySent, this, [&](const QByteArray &frame) {
+    const ModuleState active = m_bench->module().state();
+    connect(&m_bench->module(), &SimulatedModule::replySent, this, [&](const QByteArray &frame) {
         if (frame.at(2) == 2)
-            module().setState(active);
+            m_bench->module().setState(active);
     });
-    QCOMPARE(run({ "set", "bitrate=2400", "--yes", "--port", path() }), 0);
-    QCOMPARE(run({ "set", "bitrate=2400", "--verify", "--yes", "--port", path() }), 4);
-    QVERIFY2(m_errors.contains(path() + ": rs232c.bitrate: 1200 -> 2400"), qPrintable(m_errors));
+    QCOMPARE(m_bench->run({ "set", "bitrate=2400", "--yes", "--port", m_bench->path() }), 0);
+    QCOMPARE(m_bench->run({ "set", "bitrate=2400", "--verify", "--yes", "--port", m_bench->path() }), 4);
+    QVERIFY2(m_bench->errors.contains(m_bench->path() + ": rs232c.bitrate: 1200 -> 2400"), qPrintable(m_bench->errors));
 }
 
 void TestZorvelCommands::restartNotice_data()
@@ -381,14 +339,14 @@ void TestZorvelCommands::restartNotice()
     QFETCH(QStringList, arguments);
     QFETCH(int, restartAt);
     QFETCH(int, requests);
-    connect(&module(), &SimulatedModule::requestReceived, this, [&](const QByteArray &frame) {
+    connect(&m_bench->module(), &SimulatedModule::requestReceived, this, [&](const QByteArray &frame) {
         if (frame.at(2) == restartAt)
-            module().sendRestartNotice();
+            m_bench->module().sendRestartNotice();
     });
-    QCOMPARE(run(arguments + QStringList { "--port", path() }), 3);
-    QVERIFY2(m_errors.contains(path() + ": the ZORVEL has restarted"), qPrintable(m_errors));
-    QVERIFY(!m_output.contains("Power-cycle"));
-    QCOMPARE(module().requests().size(), requests);
+    QCOMPARE(m_bench->run(arguments + QStringList { "--port", m_bench->path() }), 3);
+    QVERIFY2(m_bench->errors.contains(m_bench->path() + ": the ZORVEL has restarted"), qPrintable(m_bench->errors));
+    QVERIFY(!m_bench->output.contains("Power-cycle"));
+    QCOMPARE(m_bench->module().requests().size(), requests);
 }
 
 void TestZorvelCommands::portSelection_data()
@@ -420,16 +378,16 @@ void TestZorvelCommands::portSelection()
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     while (int(m_bench->lines.size()) < modules)
-        addLine();
-    m_bench->systemPorts = servicePorts().mid(0, modules);
+        m_bench->addLine();
+    m_bench->systemPorts = m_bench->servicePorts().mid(0, modules);
     m_bench->systemPorts << PortEntry { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0" };
 
-    QCOMPARE(run(QStringList { "show", "--json" } + arguments), exitCode);
-    error.replace("%1", path(0)).replace("%2", modules > 1 ? path(1) : QString());
-    QVERIFY2(m_errors.contains(error), qPrintable(m_errors));
+    QCOMPARE(m_bench->run(QStringList { "show", "--json" } + arguments), exitCode);
+    error.replace("%1", m_bench->path(0)).replace("%2", modules > 1 ? m_bench->path(1) : QString());
+    QVERIFY2(m_bench->errors.contains(error), qPrintable(m_bench->errors));
     if (exitCode == 0) {
-        QVERIFY(m_output.contains(arguments.contains("SN2") ? path(1) : path(0)));
-        QCOMPARE(QJsonDocument::fromJson(m_output.toUtf8()).isArray(), arguments.contains("--all"));
+        QVERIFY(m_bench->output.contains(arguments.contains("SN2") ? m_bench->path(1) : m_bench->path(0)));
+        QCOMPARE(QJsonDocument::fromJson(m_bench->output.toUtf8()).isArray(), arguments.contains("--all"));
     }
 }
 
@@ -437,29 +395,29 @@ void TestZorvelCommands::portSelection()
 // is served all the same, and the exit status is the worst.
 void TestZorvelCommands::allWithOneSilent()
 {
-    addLine();
-    m_bench->systemPorts = servicePorts();
-    module(0).setSilent(true);
+    m_bench->addLine();
+    m_bench->systemPorts = m_bench->servicePorts();
+    m_bench->module(0).setSilent(true);
 
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(run({ "set", "autoSerialPoll=true", "--all", "--yes", "--timeout", "200" }), 3);
+    QCOMPARE(m_bench->run({ "set", "autoSerialPoll=true", "--all", "--yes", "--timeout", "200" }), 3);
     QVERIFY(clock.elapsed() >= 200);
-    QCOMPARE(m_errors, QString("zorvel: %1: no reply within 200 ms\n").arg(path(0)));
-    QCOMPARE(module(0).requests().size(), 1);
-    QCOMPARE(m_output, QString("%1: usbtmc.autoSerialPoll: false -> true\n%1: wrote the usbtmc settings\n%1: ")
-                           .arg(path(1)) + PowerCycle);
-    QCOMPARE(writes(1), QList<QByteArray> { PollingOn });
+    QCOMPARE(m_bench->errors, QString("zorvel: %1: no reply within 200 ms\n").arg(m_bench->path(0)));
+    QCOMPARE(m_bench->module(0).requests().size(), 1);
+    QCOMPARE(m_bench->output, QString("%1: usbtmc.autoSerialPoll: false -> true\n%1: wrote the usbtmc settings\n%1: ")
+                           .arg(m_bench->path(1)) + PowerCycle);
+    QCOMPARE(m_bench->writes(1), QList<QByteArray> { PollingOn });
 
     const QString file = writeDocument(R"({"format": "zorvel-settings/1", "usbtmc": {"autoSerialPoll": false}})");
-    QCOMPARE(run({ "diff", file, "--all", "--timeout", "200" }), 3);
-    QCOMPARE(m_output, path(1) + ": usbtmc.autoSerialPoll: true -> false\n");
+    QCOMPARE(m_bench->run({ "diff", file, "--all", "--timeout", "200" }), 3);
+    QCOMPARE(m_bench->output, m_bench->path(1) + ": usbtmc.autoSerialPoll: true -> false\n");
 
-    module(0).setSilent(false);
-    QCOMPARE(run({ "show", "--json", "--all" }), 0);
-    const QJsonArray documents = QJsonDocument::fromJson(m_output.toUtf8()).array();
+    m_bench->module(0).setSilent(false);
+    QCOMPARE(m_bench->run({ "show", "--json", "--all" }), 0);
+    const QJsonArray documents = QJsonDocument::fromJson(m_bench->output.toUtf8()).array();
     QCOMPARE(documents.size(), 2);
-    QCOMPARE(documents.at(0)["module"]["port"].toString(), path(0));
+    QCOMPARE(documents.at(0)["module"]["port"].toString(), m_bench->path(0));
     QCOMPARE(documents.at(1)["usbtmc"]["autoSerialPoll"].toBool(), true);
 }
 
@@ -500,17 +458,17 @@ void TestZorvelCommands::jsonAndStandardInput()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, input);
     QFETCH(QString, output);
-    addLine();
-    m_bench->systemPorts = servicePorts();
-    module(0).setSilent(true);
+    m_bench->addLine();
+    m_bench->systemPorts = m_bench->servicePorts();
+    m_bench->module(0).setSilent(true);
 
-    QTEST(run(arguments.replaceInStrings("%2", path(1)) + QStringList { "--timeout", "200" }, input, true), "exitCode");
-    output.replace("%1", path(0)).replace("%2", path(1));
-    QVERIFY2(m_output.startsWith(output), qPrintable(m_output));
+    QTEST(m_bench->run(arguments.replaceInStrings("%2", m_bench->path(1)) + QStringList { "--timeout", "200" }, input, true), "exitCode");
+    output.replace("%1", m_bench->path(0)).replace("%2", m_bench->path(1));
+    QVERIFY2(m_bench->output.startsWith(output), qPrintable(m_bench->output));
     if (arguments.contains("--json"))
-        QVERIFY(!QJsonDocument::fromJson(m_output.toUtf8()).isNull());
+        QVERIFY(!QJsonDocument::fromJson(m_bench->output.toUtf8()).isNull());
     if (arguments.first() == "apply" && !arguments.contains("--yes"))
-        QVERIFY2(m_errors.contains("not confirmed: standard input held the document"), qPrintable(m_errors));
+        QVERIFY2(m_bench->errors.contains("not confirmed: standard input held the document"), qPrintable(m_bench->errors));
 }
 
 QTEST_GUILESS_MAIN(TestZorvelCommands)

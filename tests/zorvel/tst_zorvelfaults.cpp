@@ -4,10 +4,10 @@
 // documents and arguments that leave something to guess.
 
 #include "commandbench.h"
+#include "testhelpers.h"
 
 #include <QtTest>
 
-#include <ctime>
 #include <memory>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -30,26 +30,6 @@ QString fileType(const QString &path)
     if (S_ISCHR(status.st_mode))
         return "device";
     return QString("file %1").arg(status.st_mode & 0777, 0, 8);
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-double processSeconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 } // namespace
@@ -174,9 +154,9 @@ void TestZorvelFaults::lostLineEndsTheWait()
     connect(&m_bench->module(), &SimulatedModule::requestReceived, this, [this] { m_bench->module().closeLine(); });
     QElapsedTimer clock;
     clock.start();
-    const double cpuBefore = processSeconds();
+    const double cpuBefore = processCpuSeconds();
     QCOMPARE(m_bench->run({ "set", "stopbits=2", "--yes", "--timeout", "6000", "--port", m_bench->path() }), 3);
-    const double cpuSeconds = processSeconds() - cpuBefore;
+    const double cpuSeconds = processCpuSeconds() - cpuBefore;
     qInfo("wait ended after %lld ms, with %.3f s of CPU time", clock.elapsed(), cpuSeconds);
     QVERIFY2(m_bench->errors.startsWith("zorvel: " + m_bench->path() + ": the line to the module was lost "),
              qPrintable(m_bench->errors));
@@ -384,7 +364,7 @@ void TestZorvelFaults::moduleTextIsEscaped()
 {
     ModuleState state = m_bench->module().state();
     state.version = "1.0\x1b[2J";
-    state.idnText = "MAKER\\MODEL\r\n\x07";
+    state.idnString = "MAKER\\MODEL\r\n\x07";
     m_bench->module().setState(state);
 
     QCOMPARE(m_bench->run({ "show", "--port", m_bench->path() }), 0);

@@ -1,5 +1,5 @@
 #include "frametrace.h"
-#include "moduleline.h"
+#include "simulatedline.h"
 
 #include <QtTest>
 
@@ -83,8 +83,9 @@ void TestZorvelProgram::run()
     QFETCH(int, exitCode);
     QFETCH(QString, output);
     QFETCH(QString, errors);
-    ModuleLine line;
-    const ModuleState before = line.module.state();
+    SimulatedLine line;
+    QVERIFY(line.open());
+    const ModuleState before = line.module().state();
 
     QProcess process;
     process.setProgram(qEnvironmentVariable("ZORVEL_PROGRAM"));
@@ -104,8 +105,8 @@ void TestZorvelProgram::run()
     for (const QString &text : printed.split('\n'))
         QVERIFY2(text.size() <= 80, qPrintable(text));
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()), errors.replace("%1", line.path()));
-    QCOMPARE(line.module.state(), before);
-    for (const QByteArray &request : line.module.requests())
+    QCOMPARE(line.module().state(), before);
+    for (const QByteArray &request : line.module().requests())
         QVERIFY2(request.at(2) % 2 == 1, request.toHex(' ').constData());
 }
 
@@ -118,39 +119,53 @@ QProcess *TestZorvelProgram::start(QProcess &process, const QStringList &argumen
 }
 
 // Standard input is a terminal: the plan, then one question, answered yes,
-// no, or not at all when the terminal goes away.
+// no, or not at all when the terminal goes away. A restart notice that the
+// module sends while the question waits stops the write or the reset.
 void TestZorvelProgram::terminal_data()
 {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<bool>("restart");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<int>("writes");
 
+    const QStringList set { "set", "pelta=true" };
     const QString plan = "rs232c.pelta: false -> true\n";
     const QString refusal = "zorvel: %1: not confirmed: nothing was written to this module\n";
-    QTest::newRow("yes") << QByteArray("y\n") << 0
+    const QString restarted = "zorvel: %1: the ZORVEL has restarted; wait until it is back and run the command "
+                              "again\nzorvel: %1: nothing was written to this module\n";
+    QTest::newRow("yes") << set << false << QByteArray("y\n") << 0
         << plan + "wrote the rs232c settings\nPower-cycle the ZORVEL for the new settings to take effect.\n"
         << QString() << 1;
-    QTest::newRow("no") << QByteArray("n\n") << 2 << plan << refusal << 0;
-    QTest::newRow("none") << QByteArray() << 2 << plan << refusal << 0;
+    QTest::newRow("no") << set << false << QByteArray("n\n") << 2 << plan << refusal << 0;
+    QTest::newRow("none") << set << false << QByteArray() << 2 << plan << refusal << 0;
+    QTest::newRow("restart notice while asking, set") << set << true << QByteArray("y\n") << 3 << plan << restarted
+                                                      << 0;
+    QTest::newRow("restart notice while asking, reset") << QStringList { "reset" } << true << QByteArray("y\n") << 3
+        << "reset: every setting returns to its factory default\n" << restarted << 0;
 }
 
 void TestZorvelProgram::terminal()
 {
+    QFETCH(QStringList, command);
     QFETCH(QByteArray, answer);
     QFETCH(QString, refusal);
-    QFETCH(int, writes);
-    ModuleLine line;
+    SimulatedLine line;
+    QVERIFY(line.open());
     PseudoTerminal input;
     QVERIFY(input.open());
     QProcess process;
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     process.setStandardInputFile(input.slavePath());
-    start(process, { "set", "pelta=true", "--port", line.path() });
+    start(process, command + QStringList { "--port", line.path() });
 
     QByteArray errors;
     QTRY_VERIFY((errors += process.readAllStandardError()).endsWith("[y/N] "));
+    QFETCH(bool, restart);
+    if (restart)
+        line.module().sendRestartNotice();
     if (answer.isEmpty())
         input.master()->close();
     else
@@ -159,28 +174,30 @@ void TestZorvelProgram::terminal()
     QTEST(process.exitCode(), "exitCode");
     QTEST(QString::fromUtf8(process.readAllStandardOutput()), "output");
     errors += process.readAllStandardError();
-    QCOMPARE(QString::fromUtf8(errors),
-             QString("Write the rs232c settings to the ZORVEL on %1 (no serial number)? [y/N] ").arg(line.path())
-                 + refusal.arg(line.path()));
+    const QString question = command.first() == "reset"
+        ? "Reset the ZORVEL on %1 (no serial number) to factory defaults? [y/N] "
+        : "Write the rs232c settings to the ZORVEL on %1 (no serial number)? [y/N] ";
+    QCOMPARE(QString::fromUtf8(errors), QString(question + refusal).arg(line.path()));
     int written = 0;
-    for (const QByteArray &request : line.module.requests())
-        written += request.at(2) == 2 ? 1 : 0;
-    QCOMPARE(written, writes);
+    for (const QByteArray &request : line.module().requests())
+        written += request.at(2) == 2 || request.at(2) == 4 || request.at(2) == 9 ? 1 : 0;
+    QTEST(written, "writes");
 }
 
 // Each trace line, but for its time, is the line the simulated module's
 // own log gives the same frame.
 void TestZorvelProgram::verboseTraceMatchesTheModule()
 {
-    ModuleLine line;
+    SimulatedLine line;
+    QVERIFY(line.open());
     QStringList logged;
     const auto log = [&](FrameDirection direction) {
         return [&logged, &line, direction](const QByteArray &frame) {
             logged << frameTraceLine(0, line.path(), direction, frame).section(" ms  ", 1);
         };
     };
-    connect(&line.module, &SimulatedModule::requestReceived, this, log(FrameDirection::ToModule));
-    connect(&line.module, &SimulatedModule::replySent, this, log(FrameDirection::FromModule));
+    connect(&line.module(), &SimulatedModule::requestReceived, this, log(FrameDirection::ToModule));
+    connect(&line.module(), &SimulatedModule::replySent, this, log(FrameDirection::FromModule));
     QProcess process;
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     start(process, { "-v", "show", "--json", "--port", line.path() });

@@ -5,15 +5,14 @@
 // which is what the cold-start benchmark times.
 
 #include "mainwindow.h"
-#include "pseudoterminal.h"
+#include "servicechannel.h"
 #include "serviceport.h"
-#include "simulatedmodule.h"
+#include "simulatedline.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QEventLoop>
-#include <QLineEdit>
 #include <QSerialPort>
 #include <QTabWidget>
 #include <QTextStream>
@@ -33,17 +32,18 @@ bool hasDisplay()
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-// The USBTMC reply is the last of a read-back; its interval field fills last.
+// The window's channel says when every reply of the read-back has come.
 bool waitForReadBack(const MainWindow &window)
 {
-    const auto *interval = window.findChild<QLineEdit *>("txtAutoSpollIntv");
-    if (interval->text().isEmpty()) {
-        QEventLoop loop;
-        QObject::connect(interval, &QLineEdit::textChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return !interval->text().isEmpty();
+    bool complete = false;
+    QEventLoop loop;
+    QObject::connect(window.findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete, &loop, [&] {
+        complete = true;
+        loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return complete;
 }
 
 // Ends once the read-back has filled the window and the events it caused,
@@ -102,16 +102,14 @@ int main(int argc, char *argv[])
     });
     parser.process(app);
 
-    PseudoTerminal line;
-    SimulatedModule module;
+    SimulatedLine line;
     QString path = parser.value("port");
     if (path.isEmpty()) {
         if (!line.open()) {
             err() << "maritor-demo: cannot open a pseudo-terminal: " << line.errorString() << Qt::endl;
             return 1;
         }
-        module.attach(line.master());
-        path = line.slavePath();
+        path = line.path();
     }
 
     QSerialPort port;

@@ -3,8 +3,7 @@
 // passes is printed after it.
 
 #include "frametrace.h"
-#include "pseudoterminal.h"
-#include "simulatedmodule.h"
+#include "simulatedline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -85,17 +84,15 @@ int main(int argc, char *argv[])
     });
     parser.process(app);
 
-    PseudoTerminal terminal;
-    if (!terminal.open()) {
-        QTextStream(stderr) << "zorvel-sim: cannot open a pseudo-terminal: " << terminal.errorString() << Qt::endl;
+    SimulatedLine line;
+    if (!line.open()) {
+        QTextStream(stderr) << "zorvel-sim: cannot open a pseudo-terminal: " << line.errorString() << Qt::endl;
         return 1;
     }
-
-    SimulatedModule module;
+    SimulatedModule &module = line.module();
     configure(module, parser);
-    module.attach(terminal.master());
     if (!parser.isSet("quiet"))
-        logTraffic(module, terminal.slavePath());
+        logTraffic(module, line.path());
 
     QSocketNotifier signalNotifier(signalDescriptor, QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
@@ -110,7 +107,7 @@ int main(int argc, char *argv[])
         }
     });
 
-    out() << terminal.slavePath() << Qt::endl;
+    out() << line.path() << Qt::endl;
     const int result = app.exec();
     close(signalDescriptor);
     return result;

@@ -54,7 +54,7 @@ QByteArray frame(quint8 type, const QByteArray &payload)
 bool ModuleState::operator==(const ModuleState &other) const
 {
     return version == other.version && hostIsUsb == other.hostIsUsb && customMode == other.customMode
-        && gpibAddress == other.gpibAddress && idnText == other.idnText && bitrate == other.bitrate
+        && gpibAddress == other.gpibAddress && idnString == other.idnString && bitrate == other.bitrate
         && stopbits == other.stopbits && flowControl == other.flowControl
         && termcharCode == other.termcharCode && block4882 == other.block4882
         && idnQuery == other.idnQuery && peltaSafu == other.peltaSafu
@@ -71,7 +71,7 @@ ModuleState SimulatedModule::factoryDefaults()
     ModuleState state;
     state.version = "01.02.07";
     state.gpibAddress = 5;
-    state.idnText = "SIMULATED,GPIB INSTRUMENT,SN000001,1.00";
+    state.idnString = "SIMULATED,GPIB INSTRUMENT,SN000001,1.00";
     state.bitrate = 9600;
     state.stopbits = 1;
     state.termcharCode = 0x0A;
@@ -262,7 +262,7 @@ void SimulatedModule::sendNextChunk()
 
 QByteArray SimulatedModule::moduleInfoPayload() const
 {
-    const QByteArray text = m_state.idnText.left(MaxIdnText);
+    const QByteArray text = m_state.idnString.left(MaxIdnText);
     const quint8 flags = (m_state.hostIsUsb ? 0x40 : 0) | (m_state.customMode ? 0x20 : 0)
         | (m_state.gpibAddress & 0x1F);
     return textField(m_state.version) + char(flags) + char(text.size()) + text;

@@ -15,7 +15,7 @@ struct ModuleState {
     bool hostIsUsb = false;
     bool customMode = false;
     int gpibAddress = 0;
-    QByteArray idnText;
+    QByteArray idnString;
 
     qint32 bitrate = 0;
     quint8 stopbits = 0;

@@ -1,8 +1,8 @@
 #ifndef COMMANDBENCH_H
 #define COMMANDBENCH_H
 
-#include "moduleline.h"
 #include "portselection.h"
+#include "simulatedline.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,7 +19,7 @@
 class CommandBench
 {
 public:
-    CommandBench();
+    explicit CommandBench(int modules = 1);
 
     void addLine();
     SimulatedModule &module(int index = 0);
@@ -31,7 +31,7 @@ public:
     // The write and reset frames the module received, in hex.
     QList<QByteArray> writes(int index = 0) const;
 
-    std::vector<std::unique_ptr<ModuleLine>> lines;
+    std::vector<std::unique_ptr<SimulatedLine>> lines;
     QList<PortEntry> systemPorts;
     QString output;
     QString errors;

@@ -5,20 +5,23 @@
 
 #include <QBuffer>
 
-CommandBench::CommandBench()
+CommandBench::CommandBench(int modules)
 {
-    addLine();
+    for (int i = 0; i < modules; ++i)
+        addLine();
     systemPorts = servicePorts();
 }
 
 void CommandBench::addLine()
 {
-    lines.push_back(std::make_unique<ModuleLine>());
+    lines.push_back(std::make_unique<SimulatedLine>());
+    if (!lines.back()->open())
+        qFatal("cannot open a pseudo-terminal: %s", qPrintable(lines.back()->errorString()));
 }
 
 SimulatedModule &CommandBench::module(int index)
 {
-    return lines.at(index)->module;
+    return lines.at(index)->module();
 }
 
 QString CommandBench::path(int index) const
@@ -55,7 +58,7 @@ int CommandBench::run(const QStringList &arguments, const QByteArray &answers, b
 QList<QByteArray> CommandBench::writes(int index) const
 {
     QList<QByteArray> frames;
-    for (const QByteArray &request : lines.at(index)->module.requests()) {
+    for (const QByteArray &request : lines.at(index)->module().requests()) {
         const quint8 type = quint8(request.at(2));
         if (type == 2 || type == 4 || type == 9)
             frames << request.toHex(' ');

@@ -1,0 +1,28 @@
+#ifndef SIMULATEDLINE_H
+#define SIMULATEDLINE_H
+
+#include "pseudoterminal.h"
+#include "simulatedmodule.h"
+
+#include <QString>
+
+// A simulated module on the master side of a new pseudo-terminal: a program
+// opens the slave side by its path, as it opens a module's serial port.
+class SimulatedLine
+{
+public:
+    bool open();
+    QString path() const;
+    QString errorString() const;
+
+    SimulatedModule &module();
+    const SimulatedModule &module() const;
+    // The module's end of the line.
+    QIODevice *master();
+
+private:
+    PseudoTerminal m_terminal;
+    SimulatedModule m_module;
+};
+
+#endif // SIMULATEDLINE_H
