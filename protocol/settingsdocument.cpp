@@ -34,7 +34,8 @@ QString listed(const QStringList &items, const QString &last)
 }
 
 // Each key reads its value from the settings and stores a value from a
-// document into them; store says what is accepted when it refuses.
+// document into them; store says what is accepted when it refuses, where
+// asked.
 struct Key {
     const char *group;
     const char *name;
@@ -44,7 +45,8 @@ struct Key {
 
 bool refuse(QString *expected, const QString &accepted)
 {
-    *expected = accepted;
+    if (expected)
+        *expected = accepted;
     return false;
 }
 
@@ -364,9 +366,8 @@ bool SettingsDocument::sets(const QString &name) const
 std::optional<ModuleSettings> SettingsDocument::mergedOver(const ModuleSettings &module, QStringList *errors) const
 {
     ModuleSettings merged = interlocked(module);
-    QString checkedWhenAdded;
     for (const Setting &setting : m_settings)
-        Keys[setting.key].store(setting.value, merged, &checkedWhenAdded);
+        Keys[setting.key].store(setting.value, merged, nullptr);
 
     // What the document asks for against an interlock is an error; what it
     // leaves out simply follows the interlock.

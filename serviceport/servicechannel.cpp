@@ -17,12 +17,6 @@ constexpr int ShownBytes = 16;
 // sending.
 constexpr int MaxTakeInPasses = 16;
 
-bool changesModule(const QByteArray &frame)
-{
-    const FrameType type = frameType(frame);
-    return type == FrameType::Rs232cSyncTo || type == FrameType::UsbtmcSyncTo || type == FrameType::FactoryDefault;
-}
-
 bool endsLine(QSerialPort::SerialPortError error)
 {
     return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
@@ -62,9 +56,14 @@ bool ServiceChannel::readBack()
 
 bool ServiceChannel::send(const QByteArray &frame)
 {
-    if (changesModule(frame))
-        takeInWaitingBytes();
+    takeInWaitingBytes();
     return write({ frame });
+}
+
+void ServiceChannel::abandon(const QString &reason)
+{
+    if (m_state == State::Open)
+        stop(State::Abandoned, reason);
 }
 
 // Qt does not signal readyRead again while this slot runs, so bytes that
@@ -92,7 +91,6 @@ void ServiceChannel::takeFrames()
         if (m_rule == FrameRule::RequireMagic && !frame->startsWith("M0")) {
             stop(State::NotAFrame, tr("the module sent bytes that are not a frame: %1")
                                        .arg(QString(frame->left(ShownBytes).toHex(' '))));
-            emit notAFrame();
             return;
         }
         dispatch(*frame);
@@ -100,10 +98,8 @@ void ServiceChannel::takeFrames()
     // What waits of the next frame must begin as every frame does; bytes
     // that cannot are not left to wait for a rest that never comes.
     const QByteArray head = m_buffer.front(2);
-    if (m_state == State::Open && m_rule == FrameRule::RequireMagic && !QByteArray("M0").startsWith(head)) {
+    if (m_state == State::Open && m_rule == FrameRule::RequireMagic && !QByteArray("M0").startsWith(head))
         stop(State::NotAFrame, tr("the module sent bytes that are not a frame: %1").arg(QString(head.toHex(' '))));
-        emit notAFrame();
-    }
 }
 
 void ServiceChannel::dispatch(const QByteArray &frame)
@@ -155,7 +151,8 @@ void ServiceChannel::replied(FrameType type)
 // The port reads from the system only when its notifier runs in the event
 // loop. waitForReadyRead(0) reads what the system holds now, and reports an
 // empty line as a timeout, which is no fault here: the port's signals are
-// held while it runs, and an error it meets is passed on afterwards.
+// held while it runs, for every receiver, and an error it meets is passed
+// on afterwards. Frames taken in are handled here, before the request.
 void ServiceChannel::takeInWaitingBytes()
 {
     for (int pass = 0; pass < MaxTakeInPasses && m_state == State::Open; ++pass) {
@@ -166,6 +163,7 @@ void ServiceChannel::takeInWaitingBytes()
             m_port->clearError();
             readMore = m_port->waitForReadyRead(0);
             error = m_port->error();
+            m_port->clearError();
         }
         if (endsLine(error))
             onPortError(error);
@@ -176,17 +174,21 @@ void ServiceChannel::takeInWaitingBytes()
     }
 }
 
+// An error that the port signals while it writes is this write's failure,
+// told in its own words below.
 bool ServiceChannel::write(const QList<QByteArray> &frames)
 {
     m_failedWhileWriting = false;
     if (m_state != State::Open)
         return false;
     bool complete = true;
+    m_writing = true;
     for (const QByteArray &frame : frames) {
         emit frameSent(frame);
         complete = complete && m_port->write(frame) == frame.size();
     }
     complete = complete && m_port->flush();
+    m_writing = false;
     if (complete)
         return true;
     m_failedWhileWriting = true;
@@ -200,7 +202,7 @@ bool ServiceChannel::write(const QList<QByteArray> &frames)
 void ServiceChannel::onPortError(QSerialPort::SerialPortError error)
 {
     emit portError(error);
-    if (m_state != State::Open || !endsLine(error))
+    if (m_state != State::Open || !endsLine(error) || m_writing)
         return;
     stop(State::LineLost, tr("the line to the module was lost (unplugged, switched off or closed): %1")
                               .arg(m_port->errorString()));
@@ -214,4 +216,5 @@ void ServiceChannel::stop(State state, const QString &reason)
     m_readBackPending.clear();
     if (m_port->isOpen())
         m_port->close();
+    emit ended();
 }

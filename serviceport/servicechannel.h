@@ -21,16 +21,17 @@
 // reply is announced by its own signal; a reply shorter than its layout is
 // announced as rejected and not acted on.
 //
-// Three things end the conversation, each reported once: the line is lost,
-// the module announces a restart, or, under the strict frame rule, the
-// module sends bytes that are not a frame. The port is closed then, as a
-// lost line would keep signalling the same error, and frames behind a
-// restart notice are dropped.
+// The conversation ends once, reported by ended() and, where it has one,
+// its own signal: the line is lost, the module announces a restart, under
+// the strict frame rule the module sends bytes that are not a frame, or the
+// program abandons it. The port is closed then, as a lost line would keep
+// signalling the same error, and frames behind a restart notice are dropped.
 //
-// A write or a factory reset first takes in what the line already holds,
-// also what the system has buffered for the port: nothing reads it while a
-// program waits for its user's answer, and a restart notice among it stops
-// the request from going out.
+// A request first takes in what the line already holds, also what the
+// system has buffered for the port: nothing reads it while a program waits
+// for its user's answer, a restart notice among it stops the request from
+// going out, and a late reply to an earlier request is not taken for this
+// one's. The read-back that fills a window writes its three requests as one.
 class ServiceChannel : public QObject
 {
     Q_OBJECT
@@ -44,7 +45,7 @@ public:
         // that cannot begin a frame end the conversation.
         RequireMagic
     };
-    enum class State { Open, LineLost, Restarted, NotAFrame };
+    enum class State { Open, LineLost, Restarted, NotAFrame, Abandoned };
 
     ServiceChannel(QSerialPort *port, FrameRule rule, QObject *parent = nullptr);
 
@@ -59,6 +60,8 @@ public:
     bool readBack();
     // One request, a read, a write or the factory reset.
     bool send(const QByteArray &frame);
+    // Ends the conversation, for the reason given, as a lost line does.
+    void abandon(const QString &reason);
 
 signals:
     void moduleInfoReceived(const ModuleInfo &info);
@@ -71,7 +74,7 @@ signals:
     void readBackComplete();
     void lineLost();
     void restarted();
-    void notAFrame();
+    void ended();
     // Every error the port signals, also one met while the channel takes in
     // what the line holds; the empty line that it then finds is no error.
     void portError(QSerialPort::SerialPortError error);
@@ -97,6 +100,7 @@ private:
     FrameBuffer m_buffer;
     State m_state = State::Open;
     QString m_errorString;
+    bool m_writing = false;
     bool m_failedWhileWriting = false;
     QList<FrameType> m_readBackPending;
 };

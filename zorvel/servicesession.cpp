@@ -61,30 +61,32 @@ bool ServiceSession::failedRequestSent() const
 
 // Waits on a local event loop, so that the port's notifiers (and a module
 // simulated in the same process) keep running. The loop is told of the
-// reply only once the request is out: replies the channel takes in before,
-// while it catches up with the line, answer nothing this call asked.
+// reply only once the request is out: what the channel takes in before,
+// while it catches up with the line, answers nothing this call asked. A
+// request cut short while it was written may have reached the module.
 template<typename Reply, typename Signal>
 std::optional<Reply> ServiceSession::exchange(const QByteArray &request, Signal replied)
 {
     if (m_failed)
         return std::nullopt;
-    m_requestSent = m_channel.send(request);
+    const bool sent = m_channel.send(request);
+    m_requestSent = sent || m_channel.failedWhileWriting();
     std::optional<Reply> reply;
     bool rejected = false;
-    if (m_requestSent) {
+    if (sent) {
         QEventLoop loop;
         QObject::connect(&m_channel, replied, &loop, [&](const auto &...values) {
             reply.emplace(Reply { values... });
             loop.quit();
         });
         QObject::connect(&m_channel, &ServiceChannel::replyRejected, &loop, [&](const QByteArray &frame) {
-            rejected = frameType(frame) == frameType(request);
-            if (rejected)
-                loop.quit();
+            if (frameType(frame) != frameType(request))
+                return;
+            rejected = true;
+            loop.quit();
         });
-        for (const auto ended : { &ServiceChannel::lineLost, &ServiceChannel::restarted, &ServiceChannel::notAFrame })
-            QObject::connect(&m_channel, ended, &loop, &QEventLoop::quit);
-        QTimer::singleShot(m_timeoutMs, &loop, &QEventLoop::quit);
+        QObject::connect(&m_channel, &ServiceChannel::ended, &loop, &QEventLoop::quit);
+        QTimer::singleShot(m_timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec();
     }
     if (reply)

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 
 #include <utility>
 
@@ -15,6 +16,11 @@ ModalAnswerer::ModalAnswerer(QObject *parent)
 void ModalAnswerer::setAnswer(QMessageBox::StandardButton answer)
 {
     m_answer = answer;
+}
+
+void ModalAnswerer::setAnswerDelay(int milliseconds)
+{
+    m_answerDelay = milliseconds;
 }
 
 void ModalAnswerer::setHook(std::function<void(QMessageBox *)> hook)
@@ -67,15 +73,20 @@ void ModalAnswerer::answerOpenBox()
     auto *box = qobject_cast<QMessageBox *>(modal);
     if (!box)
         return;
-    box->setProperty("answered", true);
-    m_texts << box->text();
-    m_informativeTexts << box->informativeText();
-    m_titles << box->windowTitle();
-    m_icons << box->icon();
-    if (m_hook) {
-        const auto hook = std::exchange(m_hook, nullptr);
-        hook(box);
+    if (!box->property("seen").isValid()) {
+        box->setProperty("seen", QDateTime::currentMSecsSinceEpoch());
+        m_texts << box->text();
+        m_informativeTexts << box->informativeText();
+        m_titles << box->windowTitle();
+        m_icons << box->icon();
+        if (m_hook) {
+            const auto hook = std::exchange(m_hook, nullptr);
+            hook(box);
+        }
     }
+    if (QDateTime::currentMSecsSinceEpoch() - box->property("seen").toLongLong() < m_answerDelay)
+        return;
+    box->setProperty("answered", true);
     QAbstractButton *button = box->button(m_answer);
     if (!button)
         button = box->buttons().value(0);

@@ -22,6 +22,8 @@ public:
     explicit ModalAnswerer(QObject *parent = nullptr);
 
     void setAnswer(QMessageBox::StandardButton answer);
+    // How long a box stays open before it is answered; none by default.
+    void setAnswerDelay(int milliseconds);
     void setHook(std::function<void(QMessageBox *)> hook);
     void setFileAnswer(const QString &path);
 
@@ -39,6 +41,7 @@ private:
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     std::function<void(QMessageBox *)> m_hook;
     QString m_fileAnswer;
+    int m_answerDelay = 0;
     QStringList m_texts;
     QStringList m_informativeTexts;
     QStringList m_titles;

@@ -164,8 +164,10 @@ void TestZorvelProgram::terminal()
     QByteArray errors;
     QTRY_VERIFY((errors += process.readAllStandardError()).endsWith("[y/N] "));
     QFETCH(bool, restart);
-    if (restart)
+    if (restart) {
         line.module().sendRestartNotice();
+        QVERIFY(line.waitUntilDelivered());
+    }
     if (answer.isEmpty())
         input.master()->close();
     else

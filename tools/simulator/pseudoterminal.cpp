@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -54,4 +55,10 @@ QString PseudoTerminal::errorString() const
 DescriptorDevice *PseudoTerminal::master()
 {
     return &m_master;
+}
+
+bool PseudoTerminal::waitUntilSlaveReadable(int milliseconds) const
+{
+    pollfd slave = { m_slave, POLLIN, 0 };
+    return ::poll(&slave, 1, milliseconds) == 1 && (slave.revents & POLLIN);
 }

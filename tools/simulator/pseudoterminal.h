@@ -22,6 +22,9 @@ public:
     QString slavePath() const;
     QString errorString() const;
     DescriptorDevice *master();
+    // Waits up to the given time until what the master side wrote can be
+    // read at the slave side; the system passes it on a moment later.
+    bool waitUntilSlaveReadable(int milliseconds) const;
 
 private:
     DescriptorDevice m_master;

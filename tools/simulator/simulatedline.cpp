@@ -32,3 +32,8 @@ QIODevice *SimulatedLine::master()
 {
     return m_terminal.master();
 }
+
+bool SimulatedLine::waitUntilDelivered(int milliseconds) const
+{
+    return m_terminal.waitUntilSlaveReadable(milliseconds);
+}

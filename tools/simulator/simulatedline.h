@@ -19,6 +19,9 @@ public:
     const SimulatedModule &module() const;
     // The module's end of the line.
     QIODevice *master();
+    // Waits up to the given time until what the module sent has reached
+    // the program's end of the line.
+    bool waitUntilDelivered(int milliseconds = 1000) const;
 
 private:
     PseudoTerminal m_terminal;

@@ -1,0 +1,175 @@
+// The channel on its own, over a pseudo-terminal with the simulated module:
+// its two frame rules, when a read-back is complete, and what stops a
+// request before it leaves.
+
+#include "servicechannel.h"
+#include "simulatedline.h"
+#include "testhelpers.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// A port whose writes fail, as a line does that goes while a frame leaves.
+class FailingPort : public QSerialPort
+{
+protected:
+    qint64 writeData(const char *, qint64) override
+    {
+        setErrorString("the line went while writing");
+        return -1;
+    }
+};
+
+} // namespace
+
+class TestServiceChannel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void frameRules_data();
+    void frameRules();
+    void readBackCompleteNeedsDecodedReplies();
+    void waitingLineStopsRequest_data();
+    void waitingLineStopsRequest();
+    void failedWriteIsToldApart();
+
+private:
+    void openPort(QSerialPort &port);
+
+    std::unique_ptr<SimulatedLine> m_line;
+};
+
+void TestServiceChannel::init()
+{
+    m_line = std::make_unique<SimulatedLine>();
+    QVERIFY2(m_line->open(), qPrintable(m_line->errorString()));
+}
+
+void TestServiceChannel::openPort(QSerialPort &port)
+{
+    port.setPortName(m_line->path());
+    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+}
+
+void TestServiceChannel::frameRules_data()
+{
+    QTest::addColumn<bool>("strict");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray foreign = hex("4e310700");
+    const int open = int(ServiceChannel::State::Open);
+    const int notAFrame = int(ServiceChannel::State::NotAFrame);
+    QTest::newRow("length byte: a frame without M0 is taken") << false << foreign << open << QString();
+    QTest::newRow("strict: a frame without M0 ends it") << true << foreign << notAFrame
+                                                        << "the module sent bytes that are not a frame: 4e 31 07 00";
+    QTest::newRow("strict: half of M0 waits for the rest") << true << hex("4d") << open << QString();
+    QTest::newRow("strict: bytes that cannot begin a frame") << true << hex("fffe") << notAFrame
+                                                             << "the module sent bytes that are not a frame: ff fe";
+}
+
+void TestServiceChannel::frameRules()
+{
+    QFETCH(bool, strict);
+    QFETCH(QByteArray, bytes);
+    QSerialPort port;
+    openPort(port);
+    ServiceChannel channel(&port, strict ? ServiceChannel::FrameRule::RequireMagic
+                                         : ServiceChannel::FrameRule::LengthByte);
+    QSignalSpy received(&channel, &ServiceChannel::frameReceived);
+    QSignalSpy ended(&channel, &ServiceChannel::ended);
+
+    m_line->module().sendRaw(bytes);
+    QVERIFY(m_line->waitUntilDelivered());
+    QTest::qWait(50);
+    QTEST(int(channel.state()), "state");
+    QTEST(channel.errorString(), "error");
+    QCOMPARE(ended.count(), channel.state() == ServiceChannel::State::Open ? 0 : 1);
+    QCOMPARE(port.isOpen(), channel.state() == ServiceChannel::State::Open);
+    QCOMPARE(received.count(), bytes.size() >= 4 ? 1 : 0);
+}
+
+// A reply too short for its layout is announced, not counted: the
+// read-back completes only with the replies that decode.
+void TestServiceChannel::readBackCompleteNeedsDecodedReplies()
+{
+    QSerialPort port;
+    openPort(port);
+    ServiceChannel channel(&port, ServiceChannel::FrameRule::LengthByte);
+    QSignalSpy complete(&channel, &ServiceChannel::readBackComplete);
+    QSignalSpy rejected(&channel, &ServiceChannel::replyRejected);
+
+    m_line->module().setShortReplies(true);
+    QVERIFY(channel.readBack());
+    QTRY_COMPARE(rejected.count(), 3);
+    QCOMPARE(complete.count(), 0);
+
+    m_line->module().setShortReplies(false);
+    QVERIFY(channel.readBack());
+    QVERIFY(complete.wait());
+    QTest::qWait(50);
+    QCOMPARE(complete.count(), 1);
+}
+
+void TestServiceChannel::waitingLineStopsRequest_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<int>("state");
+
+    QTest::newRow("restart notice") << "restart" << false << int(ServiceChannel::State::Restarted);
+    QTest::newRow("notice of no meaning, status 1") << "status 1" << true << int(ServiceChannel::State::Open);
+    QTest::newRow("line closed") << "closed" << false << int(ServiceChannel::State::LineLost);
+}
+
+// What arrived while no event loop ran, as while a program waits for its
+// user's answer, is taken in before a request leaves; the end it brings is
+// reported once.
+void TestServiceChannel::waitingLineStopsRequest()
+{
+    QFETCH(QString, event);
+    QSerialPort port;
+    openPort(port);
+    ServiceChannel channel(&port, ServiceChannel::FrameRule::RequireMagic);
+    QSignalSpy ended(&channel, &ServiceChannel::ended);
+    QSignalSpy restarted(&channel, &ServiceChannel::restarted);
+    QSignalSpy lost(&channel, &ServiceChannel::lineLost);
+
+    if (event == "closed") {
+        m_line->module().closeLine();
+    } else {
+        m_line->module().sendRestartNotice(event == "restart" ? 0 : 1);
+        QVERIFY(m_line->waitUntilDelivered());
+    }
+    QTEST(channel.send(hex("4d300900")), "sent");
+    QTEST(int(channel.state()), "state");
+    QVERIFY(!channel.failedWhileWriting());
+    QTest::qWait(50);
+    QCOMPARE(ended.count(), event == "status 1" ? 0 : 1);
+    QCOMPARE(restarted.count(), event == "restart" ? 1 : 0);
+    QCOMPARE(lost.count(), event == "closed" ? 1 : 0);
+    QCOMPARE(m_line->module().requests().isEmpty(), event != "status 1");
+}
+
+void TestServiceChannel::failedWriteIsToldApart()
+{
+    FailingPort port;
+    openPort(port);
+    ServiceChannel channel(&port, ServiceChannel::FrameRule::RequireMagic);
+    QSignalSpy lost(&channel, &ServiceChannel::lineLost);
+
+    QVERIFY(!channel.send(hex("4d300200")));
+    QVERIFY(channel.failedWhileWriting());
+    QCOMPARE(channel.state(), ServiceChannel::State::LineLost);
+    QCOMPARE(channel.errorString(), QString("the request could not be sent: the line went while writing"));
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(!port.isOpen());
+}
+
+QTEST_GUILESS_MAIN(TestServiceChannel)
+#include "tst_servicechannel.moc"
