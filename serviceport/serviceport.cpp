@@ -9,7 +9,9 @@
 
 #ifdef Q_OS_LINUX
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -35,13 +37,47 @@ QString accessGroup(const QString &node)
     return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
 }
 
+// The program that holds the device's exclusive lock, as "NAME (process
+// PID)", from the kernel's list of locks, where a line such as
+// "1: FLOCK  ADVISORY  WRITE 4711 00:19:3 0 EOF" names the lock's process
+// and the device's file system (major and minor number, in hexadecimal)
+// and inode.
+QString lockHolder(const QString &node)
+{
+    struct stat status;
+    QFile locks("/proc/locks");
+    if (::stat(QFile::encodeName(node).constData(), &status) != 0 || !locks.open(QIODevice::ReadOnly))
+        return QString();
+    const QString device = QString("%1:%2:%3").arg(major(status.st_dev), 2, 16, QChar('0'))
+                               .arg(minor(status.st_dev), 2, 16, QChar('0')).arg(status.st_ino);
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields.at(1) != "FLOCK" || fields.at(5) != device.toLatin1())
+            continue;
+        QFile name("/proc/" + fields.at(4) + "/comm");
+        const QString program = name.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(name.readAll()).trimmed()
+                                                               : QString();
+        return QString("%1 (process %2)").arg(program, QString::fromLatin1(fields.at(4)));
+    }
+    return QString();
+}
+
+QString inUseHint(const QString &node)
+{
+    const QString holder = lockHolder(node);
+    if (holder.isEmpty())
+        return QCoreApplication::translate("ServicePort",
+            "Another program seems to have the port open: close it, then try again.");
+    return QCoreApplication::translate("ServicePort", "The port is in use by %1: close it, then try again.")
+        .arg(holder);
+}
+
 QString permissionHint(const QString &node)
 {
     // Qt reports a port locked by another program as a permission error
     // too: a user who may read and write the node has met that lock.
     if (::access(QFile::encodeName(node).constData(), R_OK | W_OK) == 0)
-        return QCoreApplication::translate("ServicePort",
-            "Another program seems to have the port open: close it, then try again.");
+        return inUseHint(node);
     const QString group = accessGroup(node);
     if (group.isEmpty() || group == "root")
         return QCoreApplication::translate("ServicePort",
@@ -52,6 +88,16 @@ QString permissionHint(const QString &node)
         "or join the group \"%1\" that owns %2 (sudo usermod -aG %1 $USER) and log in again.").arg(group, node);
 }
 #endif
+
+QString openFailureReason(const QSerialPort &port)
+{
+    QString reason = port.errorString();
+#ifdef Q_OS_LINUX
+    if (port.error() == QSerialPort::PermissionError)
+        reason += '\n' + permissionHint(deviceNode(port.portName()));
+#endif
+    return reason;
+}
 
 } // namespace
 
@@ -86,12 +132,32 @@ bool isServicePort(const QString &description)
     return description.contains(moduleName);
 }
 
-QString openFailureReason(const QSerialPort &port)
+// Every name of one device (a link such as /dev/zorvel-SERIAL, doubled
+// slashes) leads to its own path, which the port is opened by, so that Qt's
+// lock file is the same for all of them. The exclusive lock on the device
+// itself also keeps out a program that names it in a way Qt's lock does not
+// see; the system drops it with the process, however that ends. On Windows
+// a serial port opens for one program only.
+bool openServicePort(QSerialPort &port, QString *error)
 {
-    QString reason = port.errorString();
 #ifdef Q_OS_LINUX
-    if (port.error() == QSerialPort::PermissionError)
-        reason += '\n' + permissionHint(deviceNode(port.portName()));
+    const QFileInfo node(deviceNode(port.portName()));
+    if (!node.exists()) {
+        *error = QCoreApplication::translate("ServicePort", "No such port.");
+        return false;
+    }
+    port.setPortName(node.canonicalFilePath());
 #endif
-    return reason;
+    if (!port.open(QIODevice::ReadWrite)) {
+        *error = openFailureReason(port);
+        return false;
+    }
+#ifdef Q_OS_LINUX
+    if (::flock(int(port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        *error = inUseHint(node.canonicalFilePath());
+        port.close();
+        return false;
+    }
+#endif
+    return true;
 }

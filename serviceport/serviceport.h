@@ -14,8 +14,10 @@ bool isServicePort(const QString &description);
 // the system allows it, not for the list of every port.
 QString usbSerialNumber(const QString &portName);
 
-// Why the port did not open, in the system's words; on Linux a permission
-// failure also says how to get access to the device.
-QString openFailureReason(const QSerialPort &port);
+// Opens the port for reading and writing, locked to this program whatever
+// name another program gives the same device. On failure error says why, in
+// the system's words; on Linux a port in use names the program that holds
+// it, and a permission failure says how to get access to the device.
+bool openServicePort(QSerialPort &port, QString *error);
 
 #endif // SERVICEPORT_H

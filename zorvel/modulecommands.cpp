@@ -3,6 +3,7 @@
 #include "console.h"
 #include "documentfile.h"
 #include "exitcode.h"
+#include "interruption.h"
 #include "serviceport.h"
 #include "servicechannel.h"
 #include "servicesession.h"
@@ -77,6 +78,8 @@ ModuleCommands::ModuleCommands(Console &console, const CommandOptions &options)
 {
 }
 
+ModuleCommands::~ModuleCommands() = default;
+
 int ModuleCommands::list(const QList<PortEntry> &ports)
 {
     QStringList objects;
@@ -120,9 +123,11 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
 }
 
 // With every port chosen, a port that fails gives its JSON element too, so
-// that a script can tell it from a port that is not there.
+// that a script can tell it from a port that is not there. SIGINT or
+// SIGTERM ends the module at hand as a lost line would, and the loop.
 int ModuleCommands::run(Action action, const QList<PortEntry> &ports, const std::optional<SettingsDocument> &document)
 {
+    m_interruption = std::make_unique<Interruption>();
     int worst = ExitSuccess;
     QStringList elements;
     for (const PortEntry &port : ports) {
@@ -132,7 +137,12 @@ int ModuleCommands::run(Action action, const QList<PortEntry> &ports, const std:
         else if (result.exitStatus >= ExitUsage && m_options.everyPort)
             elements << failureJson(port, result);
         worst = std::max(worst, result.exitStatus);
+        if (const int signal = interruptedBy()) {
+            worst = ExitInterrupted + signal;
+            break;
+        }
     }
+    m_interruption.reset();
     if (m_options.json && m_options.everyPort)
         m_console.print(jsonArray(elements, QString()));
     else if (m_options.json && !elements.isEmpty())
@@ -145,8 +155,9 @@ ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &por
 {
     QSerialPort serialPort;
     serialPort.setPortName(port.portName);
-    if (!serialPort.open(QIODevice::ReadWrite)) {
-        const QString message = tr("cannot open %1: %2").arg(port.portName, openFailureReason(serialPort));
+    QString reason;
+    if (!openServicePort(serialPort, &reason)) {
+        const QString message = tr("cannot open %1: %2").arg(port.portName, reason);
         m_console.printError(message);
         return { ExitNoModule, message, QString() };
     }
@@ -157,6 +168,9 @@ ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &por
     });
     QObject::connect(&channel, &ServiceChannel::frameReceived, [this, &port](const QByteArray &frame) {
         m_console.trace(port.portName, FrameDirection::FromModule, frame);
+    });
+    QObject::connect(m_interruption.get(), &Interruption::interrupted, &channel, [this, &channel] {
+        channel.abandon(interruptionText());
     });
     ServiceSession session(channel, m_options.timeoutMs);
     switch (action) {
@@ -202,7 +216,7 @@ ModuleCommands::Result ModuleCommands::exportDocument(const PortEntry &port, Ser
         return {};
     }
     QString error;
-    if (writeDocumentFile(m_options.outputFile, document + '\n', &error))
+    if (writeDocumentFile(m_options.outputFile, document + '\n', DocumentFiles::Any, &error))
         return {};
     const QString message = tr("cannot write %1: %2").arg(m_options.outputFile, error);
     m_console.printError(message);
@@ -269,7 +283,7 @@ ModuleCommands::Result ModuleCommands::apply(const PortEntry &port, ServiceSessi
         return {};
     }
     if (!confirmed(tr("Write the %1 settings to the ZORVEL on %2? [y/N]").arg(groupsText(groups), portText(port))))
-        return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") });
+        return notConfirmed(port);
     const Result written = write(port, session, merged, groups);
     if (written.exitStatus != ExitSuccess)
         return written;
@@ -292,7 +306,7 @@ ModuleCommands::Result ModuleCommands::reset(const PortEntry &port, ServiceSessi
         return {};
     }
     if (!confirmed(tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(portText(port))))
-        return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") });
+        return notConfirmed(port);
     if (!session.factoryDefault())
         return failed(port, ExitNoModule,
                       { session.errorString(),
@@ -310,17 +324,15 @@ ModuleCommands::Result ModuleCommands::write(const PortEntry &port, ServiceSessi
 {
     QStringList sent;
     for (const QString &group : groups) {
+        // A signal noted while no event loop ran stops the next group here.
+        if (interruptedBy())
+            return failed(port, ExitNoModule, { interruptionText(), sentText(sent) });
         const bool done = group == "rs232c" ? session.syncRs232cTo(settings.rs232c)
                                             : session.syncUsbtmcTo(settings.usbtmc);
         if (done || session.failedRequestSent())
             sent << group;
         if (!done)
-            return failed(port, ExitNoModule,
-                          { session.errorString(),
-                            sent.isEmpty() ? tr("nothing was written to this module")
-                                           : tr("the %1 settings had been sent; what the module made of them is "
-                                                "unknown until it is read again (zorvel show)")
-                                                 .arg(groupsText(sent)) });
+            return failed(port, ExitNoModule, { session.errorString(), sentText(sent) });
     }
     return {};
 }
@@ -350,7 +362,8 @@ ModuleCommands::Result ModuleCommands::verify(const PortEntry &port, ServiceSess
 }
 
 // The settings as the window shows them, interlocks applied, so that a
-// document exported from a module can be applied to it again.
+// document exported from a module can be applied to it again. What the
+// module holds against its interlocks is named, as a write would change it.
 std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const PortEntry &port,
                                                                           ServiceSession &session)
 {
@@ -358,7 +371,13 @@ std::optional<QList<SettingsDocument::Entry>> ModuleCommands::readEntries(const 
     const auto settings = info ? readSettings(session) : std::nullopt;
     if (!settings)
         return std::nullopt;
-    return SettingsDocument::entries(port.portName, port.serialNumber, *info, interlocked(*settings));
+    const ModuleSettings shown = interlocked(*settings);
+    for (const auto &held : SettingsDocument::changes(*settings, shown))
+        m_console.inform(tr("%1: the module holds %2.%3 = %4, which its interlocks do not allow; shown is %5, "
+                            "which a write stores")
+                             .arg(port.portName, held.group, held.key, SettingsDocument::valueText(held.from),
+                                  SettingsDocument::valueText(held.to)));
+    return SettingsDocument::entries(port.portName, port.serialNumber, *info, shown);
 }
 
 std::optional<ModuleSettings> ModuleCommands::readSettings(ServiceSession &session)
@@ -387,15 +406,41 @@ std::variant<ModuleCommands::Plan, ModuleCommands::Result> ModuleCommands::plan(
     return Plan { *current, *merged };
 }
 
+QString ModuleCommands::sentText(const QStringList &sent) const
+{
+    if (sent.isEmpty())
+        return tr("nothing was written to this module");
+    return tr("the %1 settings had been sent; what the module made of them is unknown until it is read again "
+              "(zorvel show)").arg(groupsText(sent));
+}
+
+int ModuleCommands::interruptedBy() const
+{
+    return m_interruption->caught();
+}
+
+QString ModuleCommands::interruptionText() const
+{
+    return tr("interrupted by %1").arg(Interruption::signalName(interruptedBy()));
+}
+
 QString ModuleCommands::failureJson(const PortEntry &port, const Result &result) const
 {
     return jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
                         jsonMember("message", result.message), jsonMember("exitStatus", result.exitStatus) });
 }
 
+// A signal ends the question as the end of its input does.
 bool ModuleCommands::confirmed(const QString &question)
 {
     return m_options.yes || m_console.confirm(question);
+}
+
+ModuleCommands::Result ModuleCommands::notConfirmed(const PortEntry &port)
+{
+    if (interruptedBy())
+        return failed(port, ExitNoModule, { interruptionText(), tr("nothing was written to this module") });
+    return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") });
 }
 
 // Each line goes to the error stream under the port's name; the last is the

@@ -2,7 +2,7 @@
 # Serves the simulated module on a pseudo-terminal whose slave belongs to
 # root, and opens it as the user nobody: the failure must give the system's
 # reason and the hint that fits the node's permissions. Last, nobody may use
-# the port but another program holds it.
+# the port but another program holds it, which the failure names.
 #   tst_openfailure.sh MARITOR_DEMO ZORVEL_SIM
 set -euo pipefail
 demo=$1 sim=$2
@@ -66,6 +66,6 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 check 666 "tty, held by another program" "Permission error while locking the device" \
-    "Another program seems to have the port open" "udev rule"
+    "The port is in use by maritor-demo (process $holder)" "udev rule"
 
 [ "$failures" -eq 0 ] && echo "PASS: the failed open gave the reason and the fitting hint"

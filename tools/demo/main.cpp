@@ -114,8 +114,9 @@ int main(int argc, char *argv[])
 
     QSerialPort port;
     port.setPortName(path);
-    if (!port.open(QIODevice::ReadWrite)) {
-        err() << "maritor-demo: cannot open " << path << ": " << openFailureReason(port) << Qt::endl;
+    QString reason;
+    if (!openServicePort(port, &reason)) {
+        err() << "maritor-demo: cannot open " << path << ": " << reason << Qt::endl;
         return 1;
     }
     // The system's list of serial ports never holds a pseudo-terminal, so the
