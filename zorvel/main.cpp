@@ -3,6 +3,7 @@
 
 #include "commandline.h"
 #include "console.h"
+#include "standardstreams.h"
 #include "utf8localecodec.h"
 
 #include <QCoreApplication>
@@ -57,6 +58,7 @@ QList<PortEntry> systemPorts()
 
 int main(int argc, char *argv[])
 {
+    openClosedStandardStreams();
     // Before QCoreApplication, whose first conversion of text would look
     // the codec up.
     if (localeIsUtf8())

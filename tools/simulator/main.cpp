@@ -4,6 +4,7 @@
 
 #include "frametrace.h"
 #include "simulatedline.h"
+#include "standardstreams.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,6 +64,7 @@ int blockedSignals(sigset_t *set)
 
 int main(int argc, char *argv[])
 {
+    openClosedStandardStreams();
     sigset_t handled;
     const int signalDescriptor = blockedSignals(&handled);
 
