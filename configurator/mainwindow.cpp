@@ -124,7 +124,7 @@ void MainWindow::OnMenuFileSaveSettings()
     const auto entries = SettingsDocument::entries(m_portName, m_portInfo.serialNumber(), m_moduleInfo,
                                                    { *rs232c, *usbtmc });
     QString error;
-    if (!writeDocumentFile(path, SettingsDocument::toJson(entries) + '\n', &error))
+    if (!writeDocumentFile(path, SettingsDocument::toJson(entries) + '\n', DocumentFiles::RegularOnly, &error))
         refuse(tr("The settings were not saved to %1:\n%2").arg(QDir::toNativeSeparators(path), error));
 }
 
@@ -144,7 +144,7 @@ void MainWindow::OnMenuFileLoadSettings()
     m_documentFolder = QFileInfo(path).absolutePath();
     QStringList errors;
     QString readError;
-    const auto json = readDocumentFile(path, &readError);
+    const auto json = readDocumentFile(path, DocumentFiles::RegularOnly, &readError);
     if (!json)
         errors << readError;
     const auto document = json ? SettingsDocument::parse(*json, &errors) : std::nullopt;

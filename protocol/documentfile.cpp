@@ -6,7 +6,9 @@
 #include <QSaveFile>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -57,12 +59,50 @@ bool writeInPlace(const QString &path, const QByteArray &bytes, QString *error)
     return written;
 }
 
+QString notRegularFile()
+{
+    return QCoreApplication::translate("DocumentFile",
+                                       "not a regular file (a folder, a pipe or a device); choose a file");
+}
+
+// Opening a pipe or a terminal to read can wait for the other end; opened
+// without waiting, the file is taken only once it shows to be a regular file.
+bool openRegularFile(QFile &file, QString *error)
+{
+#ifdef Q_OS_UNIX
+    const int descriptor = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    struct stat status;
+    if (descriptor < 0) {
+        *error = qt_error_string(errno);
+        return false;
+    }
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        *error = notRegularFile();
+        return false;
+    }
+    return file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+#else
+    if (QFileInfo(file.fileName()).exists() && !QFileInfo(file.fileName()).isFile()) {
+        *error = notRegularFile();
+        return false;
+    }
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    *error = file.errorString();
+    return false;
+#endif
+}
+
 } // namespace
 
-std::optional<QByteArray> readDocumentFile(const QString &path, QString *error)
+std::optional<QByteArray> readDocumentFile(const QString &path, DocumentFiles files, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (files == DocumentFiles::RegularOnly) {
+        if (!openRegularFile(file, error))
+            return std::nullopt;
+    } else if (!file.open(QIODevice::ReadOnly)) {
         *error = file.errorString();
         return std::nullopt;
     }
@@ -93,10 +133,14 @@ std::optional<QByteArray> readDocument(QIODevice &device, QString *error)
     return bytes;
 }
 
-bool writeDocumentFile(const QString &path, const QByteArray &bytes, QString *error)
+bool writeDocumentFile(const QString &path, const QByteArray &bytes, DocumentFiles files, QString *error)
 {
     const QFileInfo target(path);
-    if (target.exists() && !target.isFile())
-        return writeInPlace(path, bytes, error);
+    if (target.exists() && !target.isFile()) {
+        if (files == DocumentFiles::Any)
+            return writeInPlace(path, bytes, error);
+        *error = notRegularFile();
+        return false;
+    }
     return replaceFile(path, bytes, error);
 }

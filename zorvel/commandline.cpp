@@ -286,6 +286,9 @@ int CommandLine::runOnModules(const Command &command, const QCommandLineParser &
     PortSelection selection({ parser.value("port"), parser.value("serial"), options.everyPort }, m_listPorts);
     if (!selection.select()) {
         m_console.printError(selection.errorString());
+        // Every module of none: a script reading the array finds it empty.
+        if (options.json && options.everyPort && !selection.isUsageError())
+            m_console.print("[]");
         return selection.isUsageError() ? ExitUsage : ExitNoModule;
     }
     return ModuleCommands(m_console, options).run(moduleAction(command.name), selection.ports(), document);
@@ -309,7 +312,7 @@ std::optional<SettingsDocument> CommandLine::readDocument(const QString &name)
 {
     const bool fromInput = name == "-";
     QString error;
-    const auto json = fromInput ? ::readDocument(*m_console.takeInput(), &error) : readDocumentFile(name, &error);
+    const auto json = fromInput ? ::readDocument(*m_console.takeInput(), &error) : readDocumentFile(name, DocumentFiles::Any, &error);
     QStringList errors;
     std::optional<SettingsDocument> document;
     if (json)
@@ -365,7 +368,8 @@ QString CommandLine::generalHelp() const
               "refused confirmation, a module value outside the rules that a write would send\n"
               "back, or an output file that cannot be written; 3 no port, port not opened, no\n"
               "reply, line lost, bytes that are not a frame, or module restarted; 4 the\n"
-              "settings read back after --verify differ. See zorvel(1) for each case.\n"
+              "settings read back after --verify differ; 130 or 143 ended by SIGINT or\n"
+              "SIGTERM. See zorvel(1) for each case.\n"
               "\n"
               "New settings take effect when the ZORVEL is power-cycled.")
         .arg(summaries);

@@ -12,7 +12,15 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +47,50 @@ QList<QByteArray> framesOf(const SimulatedModule &module, const QList<int> &type
     }
     return frames;
 }
+
+// A FIFO that nobody has open, where opening it to read or to write would
+// wait for the other end. Should the window wait, the guard opens that end
+// after two seconds, so that the test fails rather than hangs.
+class PipeGuard
+{
+public:
+    explicit PipeGuard(const QString &path)
+        : m_path(QFile::encodeName(path))
+    {
+        if (::mkfifo(m_path.constData(), 0644) != 0)
+            qFatal("cannot make the FIFO %s", m_path.constData());
+        m_thread = std::thread([this] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_finished.wait_for(lock, std::chrono::seconds(2), [this] { return m_done; }))
+                return;
+            m_released = true;
+            ::close(::open(m_path.constData(), O_RDWR | O_NONBLOCK));
+        });
+    }
+
+    ~PipeGuard() { finish(); }
+
+    // Whether the window got through without the guard's help.
+    bool finish()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_finished.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+        return !m_released;
+    }
+
+private:
+    QByteArray m_path;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    std::atomic<bool> m_released { false };
+};
 
 } // namespace
 
@@ -173,6 +225,7 @@ void TestWindowDocuments::badDocumentChangesNoField_data()
     QTest::newRow("terminator against the module's block transfer")
         << format + R"("rs232c": {"termchar": "0x0D"}, "usbtmc": {"autoSerialPoll": true}})"
         << R"(rs232c.termchar = "0x0D": expected "0x0A" while rs232c.block4882 is true)";
+    QTest::newRow("a pipe, which nothing writes into") << QByteArray() << "not a regular file";
 }
 
 void TestWindowDocuments::badDocumentChangesNoField()
@@ -182,10 +235,12 @@ void TestWindowDocuments::badDocumentChangesNoField()
     startAndRead();
     m_bench->widget<QComboBox>("cboBitrate")->setCurrentText("4800");
     const QStringList before = fieldStates(*m_bench->window);
-    const QString path = writeDocument(document);
+    const QString path = document.isEmpty() ? m_dir->filePath("pipe.json") : writeDocument(document);
+    std::unique_ptr<PipeGuard> pipe(document.isEmpty() ? new PipeGuard(path) : nullptr);
 
     m_bench->boxes.setFileAnswer(path);
     m_bench->widget<QAction>("action_Load_Settings")->trigger();
+    QVERIFY2(!pipe || pipe->finish(), "the window waited for the pipe's other end");
     QCOMPARE(m_bench->boxes.texts().size(), 1);
     QCOMPARE(m_bench->boxes.icons().at(0), QMessageBox::Warning);
     const QString warning = m_bench->boxes.texts().at(0);
@@ -205,6 +260,8 @@ void TestWindowDocuments::refusedSaveLeavesNoFile_data()
         << "The settings were not saved: they have not been read from the ZORVEL yet.\nUse Device → Refresh first.";
     QTest::newRow("folder missing") << false << "missing/settings.json"
         << "The settings were not saved to %1:\n";
+    QTest::newRow("a pipe, which nothing reads") << false << "pipe.json"
+        << "The settings were not saved to %1:\nnot a regular file";
 }
 
 void TestWindowDocuments::refusedSaveLeavesNoFile()
@@ -219,12 +276,15 @@ void TestWindowDocuments::refusedSaveLeavesNoFile()
     else
         startAndRead();
     const QString path = m_dir->filePath(file);
+    std::unique_ptr<PipeGuard> pipe(file == "pipe.json" ? new PipeGuard(path) : nullptr);
 
     m_bench->boxes.setFileAnswer(path);
     m_bench->widget<QAction>("action_Save_Settings")->trigger();
-    QCOMPARE(m_bench->boxes.texts().size(), 1);
-    QVERIFY2(m_bench->boxes.texts().at(0).startsWith(warning.replace("%1", QDir::toNativeSeparators(path))),
-             qPrintable(m_bench->boxes.texts().at(0)));
+    QVERIFY2(!pipe || pipe->finish(), "the window waited for the pipe's other end");
+    // The file dialog itself asks first whether to replace the pipe.
+    QCOMPARE(m_bench->boxes.texts().size(), pipe ? 2 : 1);
+    QVERIFY2(m_bench->boxes.texts().last().startsWith(warning.replace("%1", QDir::toNativeSeparators(path))),
+             qPrintable(m_bench->boxes.texts().last()));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
              QStringList { "document.json" });
 }
