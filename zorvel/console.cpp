@@ -46,12 +46,8 @@ QString Console::errorString() const
 QString Console::terminalSafe(const QString &text)
 {
     QString safe;
-    for (const QChar c : text) {
-        if (c == '\\')
-            safe += "\\\\";
-        else
-            safe += isControl(c) ? escaped(c) : QString(c);
-    }
+    for (const QChar c : text)
+        safe += isControl(c) ? escaped(c) : QString(c);
     return safe;
 }
 

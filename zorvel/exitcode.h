@@ -7,7 +7,10 @@ enum ExitCode {
     ExitDifferent = 1,
     ExitUsage = 2,
     ExitNoModule = 3,
-    ExitVerifyFailed = 4
+    ExitVerifyFailed = 4,
+    // A command interrupted by a signal: this plus the signal's number, as
+    // a shell reports a program that the signal ended.
+    ExitInterrupted = 128
 };
 
 #endif // EXITCODE_H

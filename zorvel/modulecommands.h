@@ -8,10 +8,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <variant>
 
 class Console;
+class Interruption;
 class ServiceSession;
 
 struct CommandOptions {
@@ -38,6 +40,7 @@ public:
     enum class Action { Show, Export, Diff, Apply, Reset };
 
     ModuleCommands(Console &console, const CommandOptions &options);
+    ~ModuleCommands();
 
     int list(const QList<PortEntry> &ports);
     // Diff and apply take the document; the others none.
@@ -71,8 +74,12 @@ private:
     std::variant<Plan, Result> plan(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     std::optional<QList<SettingsDocument::Entry>> readEntries(const PortEntry &port, ServiceSession &session);
     std::optional<ModuleSettings> readSettings(ServiceSession &session);
+    QString sentText(const QStringList &sent) const;
+    int interruptedBy() const;
+    QString interruptionText() const;
     QString failureJson(const PortEntry &port, const Result &result) const;
     bool confirmed(const QString &question);
+    Result notConfirmed(const PortEntry &port);
     Result failed(const PortEntry &port, int exitStatus, const QStringList &lines);
     QString named(const PortEntry &port, const QString &line) const;
     void note(const PortEntry &port, const QString &line);
@@ -80,6 +87,7 @@ private:
     Console &m_console;
     CommandOptions m_options;
     int m_tablesShown = 0;
+    std::unique_ptr<Interruption> m_interruption;
 };
 
 #endif // MODULECOMMANDS_H

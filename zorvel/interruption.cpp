@@ -1,0 +1,95 @@
+#include "interruption.h"
+
+#include <QSocketNotifier>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#ifdef Q_OS_LINUX
+namespace {
+
+// What the handler uses: plain data and calls that are safe in it.
+volatile sig_atomic_t caughtSignal = 0;
+int wakeUp[2] = { -1, -1 };
+const int Handled[] = { SIGINT, SIGTERM };
+struct sigaction previous[2];
+
+// Standard input becomes /dev/null: a read waiting for an answer, which the
+// signal interrupts and Qt starts again, then finds the end of its input.
+void handle(int signal)
+{
+    if (caughtSignal != 0) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    caughtSignal = signal;
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::close(null);
+    }
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
+}
+
+} // namespace
+#endif
+
+Interruption::Interruption()
+{
+#ifdef Q_OS_LINUX
+    if (::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char bytes[16];
+        while (::read(wakeUp[0], bytes, sizeof bytes) > 0) {
+        }
+        emit interrupted();
+    });
+    // Without SA_RESTART, so that a read waiting for an answer is interrupted.
+    struct sigaction action = {};
+    action.sa_handler = handle;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 2; ++i)
+        sigaction(Handled[i], &action, &previous[i]);
+#endif
+}
+
+Interruption::~Interruption()
+{
+#ifdef Q_OS_LINUX
+    if (!m_notifier)
+        return;
+    for (int i = 0; i < 2; ++i)
+        sigaction(Handled[i], &previous[i], nullptr);
+    delete m_notifier;
+    ::close(wakeUp[0]);
+    ::close(wakeUp[1]);
+    caughtSignal = 0;
+#endif
+}
+
+int Interruption::caught() const
+{
+#ifdef Q_OS_LINUX
+    return caughtSignal;
+#else
+    return 0;
+#endif
+}
+
+QString Interruption::signalName(int signal)
+{
+#ifdef Q_OS_LINUX
+    if (signal == SIGINT)
+        return "SIGINT";
+    if (signal == SIGTERM)
+        return "SIGTERM";
+#endif
+    return QString("signal %1").arg(signal);
+}

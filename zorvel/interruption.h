@@ -1,0 +1,34 @@
+#ifndef INTERRUPTION_H
+#define INTERRUPTION_H
+
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+// SIGINT and SIGTERM while a command works on modules. The signal is noted
+// rather than ending the program where it stands: a question waiting for
+// its answer reads the end of its input, and interrupted() follows from the
+// event loop, so that a request on its way ends as after a lost line and
+// the program says what had been sent and lets go of the port. A second
+// signal ends the program at once. On Windows signals are left as they are.
+class Interruption : public QObject
+{
+    Q_OBJECT
+
+public:
+    Interruption();
+    ~Interruption() override;
+
+    // The signal noted, or 0.
+    int caught() const;
+    static QString signalName(int signal);
+
+signals:
+    void interrupted();
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+#endif // INTERRUPTION_H
