@@ -6,6 +6,7 @@
 # Each time the program must end by itself with exit code 0, having shown
 # nothing but the dialog. A stand-in for the desktop's opener records the
 # URLs the program hands over, so the test can check where they point.
+# Last, --help and --version print and end without a display.
 #
 # Usage (under xvfb-run): tst_startup.sh MARITOR
 set -euo pipefail
@@ -115,4 +116,15 @@ manual=$(local_path "$(head -n 1 "$work/opened")")
 run_case driver
 [ ! -f "$work/opened" ] || fail "driver: opened $(cat "$work/opened")"
 
-echo "PASS: Maritor ended with exit code 0 after Escape, Quit, Help and the driver button's box"
+# --help and --version answer on standard output and end, with no display
+# at all, so that nothing is shown.
+for option in --help --version; do
+    status=0
+    env -u DISPLAY -u WAYLAND_DISPLAY "$maritor" "$option" > "$work/output" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || { cat "$work/output" >&2; fail "$option: exit code $status"; }
+done
+env -u DISPLAY "$maritor" --help | grep -q '^Usage: maritor \[--help\] \[--version\]$' || fail "--help: no usage line"
+env -u DISPLAY "$maritor" --version | grep -qE '^Maritor [0-9]+\.[0-9]+\.[0-9]+$' || fail "--version: no version"
+
+echo "PASS: Maritor ended with exit code 0 after Escape, Quit, Help and the driver button's box, and answered" \
+    "--help and --version without a window"

@@ -58,18 +58,21 @@ QString TestZorvelCommands::writeDocument(const QByteArray &json)
 
 void TestZorvelCommands::list_data()
 {
+    QTest::addColumn<bool>("windows");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("output");
 
-    QTest::newRow("service ports") << QStringList()
+    QTest::newRow("service ports") << false << QStringList()
         << "ttyACM0  ZORVEL Service Port    SN1  /dev/ttyACM0\n"
            "ttyACM7  ZORVEL Service Port 2  -    /dev/ttyACM7\n";
-    QTest::newRow("every port") << QStringList { "--all-ports" }
+    QTest::newRow("every port") << false << QStringList { "--all-ports" }
         << "   ttyS0    -                      -    /dev/ttyS0\n"
            "*  ttyACM0  ZORVEL Service Port    SN1  /dev/ttyACM0\n"
            "   ttyUSB0  zorvel look-alike      SN9  /dev/ttyUSB0\n"
            "*  ttyACM7  ZORVEL Service Port 2  -    /dev/ttyACM7\n";
-    QTest::newRow("JSON") << QStringList { "--json" }
+    QTest::newRow("Windows names, backslashes as they are") << true << QStringList()
+        << "COM3  ZORVEL Service Port  SN3  \\\\.\\COM3\n";
+    QTest::newRow("JSON") << false << QStringList { "--json" }
         << "[\n  {\n    \"port\": \"ttyACM0\",\n    \"description\": \"ZORVEL Service Port\",\n"
            "    \"serialNumber\": \"SN1\",\n    \"systemLocation\": \"/dev/ttyACM0\"\n  },\n"
            "  {\n    \"port\": \"ttyACM7\",\n    \"description\": \"ZORVEL Service Port 2\",\n"
@@ -78,12 +81,15 @@ void TestZorvelCommands::list_data()
 
 void TestZorvelCommands::list()
 {
+    QFETCH(bool, windows);
     QFETCH(QStringList, arguments);
     QFETCH(QString, output);
     m_bench->systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0" },
                       { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0" },
                       { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0" },
                       { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7" } };
+    if (windows)
+        m_bench->systemPorts = { { "COM3", "ZORVEL Service Port", "SN3", "\\\\.\\COM3" } };
     QCOMPARE(m_bench->run(QStringList { "list" } + arguments), 0);
     QCOMPARE(m_bench->output, output);
 }
@@ -365,8 +371,11 @@ void TestZorvelCommands::portSelection_data()
                                              << "no ZORVEL service port has the serial number SN9; found: %1";
     QTest::newRow("two choices") << 1 << QStringList { "--all", "--port", "x" } << 2
                                  << "choose one of --port, --serial and --all";
+    QTest::newRow("all, none found") << 0 << QStringList { "--all" } << 3 << "zorvel: no ZORVEL service port found\n";
     QTest::newRow("port not there") << 1 << QStringList { "--port", "/dev/zorvel-none" } << 3
-                                    << "zorvel: cannot open /dev/zorvel-none: ";
+                                    << "zorvel: cannot open /dev/zorvel-none: No such port.\n";
+    QTest::newRow("5000 characters, no port") << 1 << QStringList { "--port", QString(5000, 'x') } << 3
+                                              << ": No such port.\n";
     QTest::newRow("timeout not a number") << 1 << QStringList { "--timeout", "soon" } << 2
                                           << "--timeout takes a number of milliseconds above 0";
 }
@@ -389,6 +398,10 @@ void TestZorvelCommands::portSelection()
         QVERIFY(m_bench->output.contains(arguments.contains("SN2") ? m_bench->path(1) : m_bench->path(0)));
         QCOMPARE(QJsonDocument::fromJson(m_bench->output.toUtf8()).isArray(), arguments.contains("--all"));
     }
+    // With --all, every module of none is an empty array.
+    if (exitCode == 3)
+        QCOMPARE(m_bench->output, QString(arguments.contains("--all") ? "[]\n" : ""));
+    QVERIFY2(!m_bench->errors.contains("Install"), qPrintable(m_bench->errors));
 }
 
 // A silent module is asked once and given up after the timeout; the other

@@ -1,9 +1,14 @@
 #include "frametrace.h"
 #include "simulatedline.h"
+#include "testhelpers.h"
 
 #include <QtTest>
 
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
+#include <unistd.h>
 
 // The built program, run as a shell runs it, against a simulated module in
 // this process. Its standard input is no terminal here.
@@ -17,9 +22,15 @@ private slots:
     void terminal_data();
     void terminal();
     void verboseTraceMatchesTheModule();
+    void oneModuleThroughTwoNames_data();
+    void oneModuleThroughTwoNames();
+    void closedStandardStreams();
+    void interruptedWrite_data();
+    void interruptedWrite();
 
 private:
     QProcess *start(QProcess &process, const QStringList &arguments);
+    bool waitForQuestion(QProcess &process, QByteArray &errors);
 };
 
 void TestZorvelProgram::initTestCase()
@@ -118,6 +129,13 @@ QProcess *TestZorvelProgram::start(QProcess &process, const QStringList &argumen
     return &process;
 }
 
+// Collects what the program writes on standard error until it asks its
+// question; the module answers on this process's event loop meanwhile.
+bool TestZorvelProgram::waitForQuestion(QProcess &process, QByteArray &errors)
+{
+    return QTest::qWaitFor([&] { return (errors += process.readAllStandardError()).endsWith("[y/N] "); }, 10000);
+}
+
 // Standard input is a terminal: the plan, then one question, answered yes,
 // no, or not at all when the terminal goes away. A restart notice that the
 // module sends while the question waits stops the write or the reset.
@@ -213,6 +231,160 @@ void TestZorvelProgram::verboseTraceMatchesTheModule()
     }
     QCOMPARE(traced.size(), 6);
     QCOMPARE(traced, logged);
+}
+
+void TestZorvelProgram::oneModuleThroughTwoNames_data()
+{
+    QTest::addColumn<bool>("byZorvel");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("zorvel holds it, the other names a link") << true << "link";
+    QTest::newRow("zorvel holds it, the other doubles the slashes") << true << "slashes";
+    QTest::newRow("another program locks the device") << false << "link";
+}
+
+// While one program holds the module, a second one that names the same
+// device another way is refused, naming the holder, and writes nothing; the
+// first then writes, and nothing of the second is lost or written over.
+void TestZorvelProgram::oneModuleThroughTwoNames()
+{
+    QFETCH(bool, byZorvel);
+    QFETCH(QString, name);
+    SimulatedLine line;
+    QVERIFY(line.open());
+    QTemporaryDir folder;
+    const QString other = name == "link" ? folder.filePath("zorvel-SN1") : '/' + QString(line.path()).replace('/', "//");
+    if (name == "link")
+        QVERIFY(QFile::link(line.path(), other));
+
+    PseudoTerminal input;
+    QVERIFY(input.open());
+    QProcess first;
+    QSignalSpy firstFinished(&first, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    int locked = -1;
+    QString holder;
+    if (byZorvel) {
+        first.setStandardInputFile(input.slavePath());
+        start(first, { "set", "bitrate=2400", "--port", line.path() });
+        QByteArray question;
+        QVERIFY(waitForQuestion(first, question));
+        holder = QString("zorvel (process %1)").arg(first.processId());
+    } else {
+        locked = ::open(QFile::encodeName(line.path()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(locked >= 0 && ::flock(locked, LOCK_EX) == 0);
+        holder = QString("%1 (process %2)").arg(QString(contents("/proc/self/comm")).trimmed())
+                     .arg(QCoreApplication::applicationPid());
+    }
+
+    QProcess second;
+    QSignalSpy secondFinished(&second, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    start(second, { "set", "flowControl=HARDWARE", "--yes", "--port", other });
+    QVERIFY(secondFinished.wait(20000));
+    QCOMPARE(second.exitCode(), 3);
+    const QString refusal = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(refusal.startsWith("zorvel: cannot open " + other + ": "), qPrintable(refusal));
+    QVERIFY2(refusal.contains("The port is in use by " + holder + ": close it, then try again."), qPrintable(refusal));
+
+    if (byZorvel) {
+        input.master()->write("y\n");
+        QVERIFY(firstFinished.wait(20000));
+        QCOMPARE(first.exitCode(), 0);
+    } else {
+        ::close(locked);
+    }
+    const ModuleState state = line.module().state();
+    QCOMPARE(state.bitrate, byZorvel ? 2400 : 9600);
+    QCOMPARE(state.flowControl, quint8(0));
+    int written = 0;
+    for (const QByteArray &request : line.module().requests())
+        written += request.at(2) == 2 ? 1 : 0;
+    QCOMPARE(written, byZorvel ? 1 : 0);
+}
+
+// With standard input, output and error closed, the program's own text
+// must not go to the module: only whole requests reach it, and it answers
+// the next run.
+void TestZorvelProgram::closedStandardStreams()
+{
+    SimulatedLine line;
+    QVERIFY(line.open());
+    QProcess shell;
+    QSignalSpy finished(&shell, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    shell.start("/bin/sh", { "-c", "exec \"$0\" -v show --port \"$1\" <&- >&- 2>&-",
+                             qEnvironmentVariable("ZORVEL_PROGRAM"), line.path() });
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(shell.exitCode(), 0);
+    QCOMPARE(line.module().received().toHex(' '), hex("4d300100" "4d300300" "4d300500").toHex(' '));
+
+    QProcess next;
+    QSignalSpy nextFinished(&next, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    start(next, { "show", "--json", "--port", line.path() });
+    QVERIFY(nextFinished.wait(20000));
+    QCOMPARE(next.exitCode(), 0);
+    QVERIFY(!QJsonDocument::fromJson(next.readAllStandardOutput()).isNull());
+}
+
+void TestZorvelProgram::interruptedWrite_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("atQuestion");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("writes");
+
+    const QString sent = "zorvel: %1: the rs232c settings had been sent; what the module made of them is unknown "
+                         "until it is read again (zorvel show)\n";
+    QTest::newRow("SIGINT before the write's reply") << int(SIGINT) << false << 130
+        << "zorvel: %1: interrupted by SIGINT\n" + sent << 1;
+    QTest::newRow("SIGTERM before the write's reply") << int(SIGTERM) << false << 143
+        << "zorvel: %1: interrupted by SIGTERM\n" + sent << 1;
+    QTest::newRow("SIGINT at the question") << int(SIGINT) << true << 130
+        << "zorvel: %1: interrupted by SIGINT\nzorvel: %1: nothing was written to this module\n" << 0;
+}
+
+// A signal ends the program as a lost line does: it says what had been
+// sent, lets go of the port, Qt's lock file included, and exits with 128
+// and the signal's number.
+void TestZorvelProgram::interruptedWrite()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, atQuestion);
+    QFETCH(QString, message);
+    SimulatedLine line;
+    QVERIFY(line.open());
+    PseudoTerminal input;
+    QVERIFY(input.open());
+    QProcess process;
+    QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    SimulatedModule &module = line.module();
+    connect(&module, &SimulatedModule::requestReceived, this, [&](const QByteArray &frame) {
+        if (frame.at(2) != 2)
+            return;
+        module.setSilent(true);
+        ::kill(pid_t(process.processId()), signal);
+    });
+    QStringList arguments { "set", "bitrate=1200", "--timeout", "10000", "--port", line.path() };
+    if (atQuestion)
+        process.setStandardInputFile(input.slavePath());
+    else
+        arguments << "--yes";
+    start(process, arguments);
+    QByteArray errors;
+    if (atQuestion) {
+        QVERIFY(waitForQuestion(process, errors));
+        ::kill(pid_t(process.processId()), signal);
+    }
+
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QTEST(process.exitCode(), "exitCode");
+    errors += process.readAllStandardError();
+    QVERIFY2(errors.endsWith(message.arg(line.path()).toUtf8()), errors.constData());
+    int written = 0;
+    for (const QByteArray &request : module.requests())
+        written += request.at(2) == 2 ? 1 : 0;
+    QTEST(written, "writes");
+    QVERIFY(!QFile::exists("/var/lock/LCK.." + line.path().mid(int(qstrlen("/dev/"))).replace('/', '_')));
 }
 
 QTEST_GUILESS_MAIN(TestZorvelProgram)
