@@ -4,7 +4,8 @@
 # entry in Programs and Features; the installed programs run. An MSI of a
 # higher version, made from the same folder with a changed manual, replaces
 # it; the older MSI is then refused. Silent uninstall leaves no file,
-# folder, shortcut or registry key of ours.
+# folder, shortcut or registry key of ours. Then the same into a folder of
+# the user's choice, which the upgrade keeps without being told.
 #   (under xvfb-run) tst_msiwine.sh WINE64 WINESERVER CMAKE MSIINFO SETTINGS PACKAGES_DIR PACKAGE_SCRIPT VERSION
 set -euo pipefail
 wine=$1 wineserver=$2 cmake=$3 msiinfo=$4 settings=$5 packages=$6 script=$7 version=$8
@@ -19,14 +20,19 @@ echo "<!-- $newer_version -->" >>"$work/newer/ZORVEL Custom Config/help/manual.h
 newer=$work/newer/zorvel-custom-config-$newer_version-win64.msi
 
 installed="$WINEPREFIX/drive_c/Program Files/ZORVEL Custom Config"
-msiexec() { # what, action, file: exit code in $status
+msiexec() { # what, action, file, [property=value...]: exit code in $status
     status=0
-    timeout 120 "$wine" msiexec "$2" "$3" /qn >"$work/msiexec.log" 2>&1 || status=$?
+    timeout 120 "$wine" msiexec "$2" "$3" "${@:4}" /qn >"$work/msiexec.log" 2>&1 || status=$?
     timeout 60 "$wineserver" -w
 }
 entries() { # the DisplayVersion of each entry in Programs and Features named ZORVEL Custom Config
     "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' \
         | awk '/^HKEY/ { ours = 0 } /DisplayName.*ZORVEL Custom Config/ { ours = 1 } ours && /DisplayVersion/ { print $3 }'
+}
+location() { # the InstallLocation of our entry in Programs and Features
+    "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' \
+        | awk '/^HKEY/ { ours = 0 } /DisplayName.*ZORVEL Custom Config/ { ours = 1 }
+               ours && /InstallLocation/ { sub(/^.*REG_SZ[ \t]*/, ""); print }'
 }
 product_code() {
     "$msiinfo" export "$1" Property | tr -d '\r' | awk '$1 == "ProductCode" { print $2 }'
@@ -81,4 +87,27 @@ left=$(find "$WINEPREFIX/drive_c" -iname '*zorvel*')
 [ "$(ours_in_registry "$codes")" -eq 0 ] || fail "uninstall left registry entries: $(iconv -f UTF-16 -t UTF-8 \
     "$work/registry.reg" | grep -iE "zorvel|$codes")"
 
-[ "$failures" -eq 0 ] && echo "PASS: the MSI installs, upgrades, refuses the older one and uninstalls cleanly"
+chosen_name='C:\My Tools\Zorvel Test'
+chosen="$WINEPREFIX/drive_c/My Tools/Zorvel Test"
+msiexec "install into a chosen folder" /i "$older" "INSTALLDIR=$chosen_name"
+[ "$status" -eq 0 ] || fail "chosen folder: install: exit code $status"
+[ "$(cd "$chosen" 2>/dev/null && find . -type f | LC_ALL=C sort)" = "$expected" ] \
+    || fail "chosen folder: install: the folder holds other files"
+[ ! -e "$installed" ] || fail "chosen folder: install: Program Files has a copy too"
+[ "$(location)" = "$chosen_name\\" ] || fail "chosen folder: install: Programs and Features points at $(location)"
+
+msiexec "upgrade without a folder" /i "$newer"
+[ "$status" -eq 0 ] || fail "chosen folder: upgrade: exit code $status"
+grep -q "$newer_version" "$chosen/help/manual.html" 2>/dev/null \
+    || fail "chosen folder: upgrade: the newer files are not in the chosen folder"
+[ ! -e "$installed" ] || fail "chosen folder: upgrade: a second copy went into Program Files"
+[ "$(entries)" = "$newer_version" ] || fail "chosen folder: upgrade: Programs and Features shows: $(entries)"
+[ "$(location)" = "$chosen_name\\" ] || fail "chosen folder: upgrade: Programs and Features points at $(location)"
+
+msiexec "uninstall from the chosen folder" /x "$newer"
+[ "$status" -eq 0 ] || fail "chosen folder: uninstall: exit code $status"
+[ ! -e "$chosen" ] || fail "chosen folder: uninstall left: $(find "$chosen")"
+[ "$(ours_in_registry "$codes")" -eq 0 ] || fail "chosen folder: uninstall left registry entries"
+
+[ "$failures" -eq 0 ] && echo "PASS: the MSI installs, upgrades, refuses the older one and uninstalls cleanly," \
+    "in Program Files and in a folder of the user's choice"
