@@ -61,9 +61,9 @@ int main(int argc, char *argv[])
     waitDialog.show();
     QCoreApplication::processEvents();
 
-    QSerialPort port(selDialog.selectedPort, nullptr);
+    QSerialPort port(nullptr);
     QString reason;
-    if (!openServicePort(port, &reason)) {
+    if (!openServicePort(port, selDialog.selectedPort.systemLocation(), &reason)) {
         QMessageBox::information(nullptr, "ZORVEL Error",
                                  "Looks line failed to open!\n"
                                  "Try to recconect the SERVICE PORT or power cycle the ZORVEL module.\n"

@@ -65,10 +65,17 @@ QString notRegularFile()
                                        "not a regular file (a folder, a pipe or a device); choose a file");
 }
 
-// Opening a pipe or a terminal to read can wait for the other end; opened
-// without waiting, the file is taken only once it shows to be a regular file.
+// Opening a pipe or a terminal to read can wait for the other end, and
+// opening a serial device can reset what hangs on it: only what shows to be
+// a regular file is opened, without waiting, and taken once it still shows
+// to be one.
 bool openRegularFile(QFile &file, QString *error)
 {
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile()) {
+        *error = notRegularFile();
+        return false;
+    }
 #ifdef Q_OS_UNIX
     const int descriptor = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     struct stat status;
@@ -83,10 +90,6 @@ bool openRegularFile(QFile &file, QString *error)
     }
     return file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 #else
-    if (QFileInfo(file.fileName()).exists() && !QFileInfo(file.fileName()).isFile()) {
-        *error = notRegularFile();
-        return false;
-    }
     if (file.open(QIODevice::ReadOnly))
         return true;
     *error = file.errorString();

@@ -18,10 +18,12 @@
 namespace {
 
 #ifdef Q_OS_LINUX
-// A port name without a path lives in /dev, as QSerialPort takes it.
+// A port name without a path lives in /dev; a name that begins as a path
+// (absolute, or relative with ./ or ../) is one, as QSerialPort takes it.
 QString deviceNode(const QString &portName)
 {
-    return portName.startsWith('/') ? portName : "/dev/" + portName;
+    const bool path = portName.startsWith('/') || portName.startsWith("./") || portName.startsWith("../");
+    return path ? portName : "/dev/" + portName;
 }
 
 // The group that owns the node, where its members may read and write it;
@@ -54,9 +56,12 @@ QString lockHolder(const QString &node)
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 6 || fields.at(1) != "FLOCK" || fields.at(5) != device.toLatin1())
             continue;
+        // The process that took the lock may have ended while a child it
+        // handed the descriptor to holds it on: that child has no name here.
         QFile name("/proc/" + fields.at(4) + "/comm");
-        const QString program = name.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(name.readAll()).trimmed()
-                                                               : QString();
+        if (!name.open(QIODevice::ReadOnly))
+            continue;
+        const QString program = QString::fromLocal8Bit(name.readAll()).trimmed();
         return QString("%1 (process %2)").arg(program, QString::fromLatin1(fields.at(4)));
     }
     return QString();
@@ -126,6 +131,20 @@ QString usbSerialNumber(const QString &portName)
 }
 #endif
 
+PortEntry portEntry(const QSerialPortInfo &info)
+{
+    return { info.portName(), info.description(), info.serialNumber(), info.systemLocation(), info.manufacturer() };
+}
+
+QList<PortEntry> systemPorts()
+{
+    QList<PortEntry> ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos)
+        ports << portEntry(info);
+    return ports;
+}
+
 bool isServicePort(const QString &description)
 {
     static const QRegularExpression moduleName("ZORVEL");
@@ -138,10 +157,11 @@ bool isServicePort(const QString &description)
 // itself also keeps out a program that names it in a way Qt's lock does not
 // see; the system drops it with the process, however that ends. On Windows
 // a serial port opens for one program only.
-bool openServicePort(QSerialPort &port, QString *error)
+bool openServicePort(QSerialPort &port, const QString &name, QString *error)
 {
+    port.setPortName(name);
 #ifdef Q_OS_LINUX
-    const QFileInfo node(deviceNode(port.portName()));
+    const QFileInfo node(deviceNode(name));
     if (!node.exists()) {
         *error = QCoreApplication::translate("ServicePort", "No such port.");
         return false;

@@ -1,9 +1,24 @@
 #ifndef SERVICEPORT_H
 #define SERVICEPORT_H
 
+#include <QList>
 #include <QString>
 
 class QSerialPort;
+class QSerialPortInfo;
+
+// What the system reports of one serial port.
+struct PortEntry {
+    QString portName;
+    QString description;
+    QString serialNumber;
+    QString systemLocation;
+    QString manufacturer;
+};
+
+PortEntry portEntry(const QSerialPortInfo &info);
+// Every serial port the system lists.
+QList<PortEntry> systemPorts();
 
 // A serial port belongs to a module when its description names the module,
 // in this letter case.
@@ -14,10 +29,11 @@ bool isServicePort(const QString &description);
 // the system allows it, not for the list of every port.
 QString usbSerialNumber(const QString &portName);
 
-// Opens the port for reading and writing, locked to this program whatever
-// name another program gives the same device. On failure error says why, in
-// the system's words; on Linux a port in use names the program that holds
-// it, and a permission failure says how to get access to the device.
-bool openServicePort(QSerialPort &port, QString *error);
+// Opens the port of the given name (such as ttyACM0 or COM3) or device path
+// for reading and writing, locked to this program whatever name another
+// program gives the same device. On failure error says why, in the system's
+// words; on Linux a port in use names the program that holds it, and a
+// permission failure says how to get access to the device.
+bool openServicePort(QSerialPort &port, const QString &name, QString *error);
 
 #endif // SERVICEPORT_H

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,19 +12,32 @@
 #ifdef Q_OS_LINUX
 namespace {
 
-// What the handler uses: plain data and calls that are safe in it.
+// What the handlers use: plain data and calls that are safe in them.
 volatile sig_atomic_t caughtSignal = 0;
 int wakeUp[2] = { -1, -1 };
-const int Handled[] = { SIGINT, SIGTERM };
-struct sigaction previous[2];
+const int Handled[] = { SIGINT, SIGTERM, SIGALRM };
+struct sigaction previous[3];
+
+// How long the program has, after the signal, to end by itself.
+constexpr unsigned GraceSeconds = 2;
+
+void endAsTheSignalWould(int signal)
+{
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
 
 // Standard input becomes /dev/null: a read waiting for an answer, which the
 // signal interrupts and Qt starts again, then finds the end of its input.
+// Where the program waits on something else that Qt starts again, such as
+// a pipe nobody reads, the alarm ends it as the signal would; so does a
+// second signal.
 void handle(int signal)
 {
-    if (caughtSignal != 0) {
-        ::signal(signal, SIG_DFL);
-        ::raise(signal);
+    const int savedErrno = errno;
+    if (signal == SIGALRM || caughtSignal != 0) {
+        endAsTheSignalWould(caughtSignal != 0 ? int(caughtSignal) : signal);
+        errno = savedErrno;
         return;
     }
     caughtSignal = signal;
@@ -34,6 +48,8 @@ void handle(int signal)
     }
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
+    ::alarm(GraceSeconds);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -51,11 +67,14 @@ Interruption::Interruption()
         }
         emit interrupted();
     });
-    // Without SA_RESTART, so that a read waiting for an answer is interrupted.
+    // Without SA_RESTART, so that a read waiting for an answer is
+    // interrupted; each handled signal waits while another is handled.
     struct sigaction action = {};
     action.sa_handler = handle;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 2; ++i)
+    for (const int signal : Handled)
+        sigaddset(&action.sa_mask, signal);
+    for (int i = 0; i < 3; ++i)
         sigaction(Handled[i], &action, &previous[i]);
 #endif
 }
@@ -65,7 +84,8 @@ Interruption::~Interruption()
 #ifdef Q_OS_LINUX
     if (!m_notifier)
         return;
-    for (int i = 0; i < 2; ++i)
+    ::alarm(0);
+    for (int i = 0; i < 3; ++i)
         sigaction(Handled[i], &previous[i], nullptr);
     delete m_notifier;
     ::close(wakeUp[0]);

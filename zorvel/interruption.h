@@ -11,7 +11,9 @@ class QSocketNotifier;
 // its answer reads the end of its input, and interrupted() follows from the
 // event loop, so that a request on its way ends as after a lost line and
 // the program says what had been sent and lets go of the port. A second
-// signal ends the program at once. On Windows signals are left as they are.
+// signal ends the program at once, and so does the first, two seconds on,
+// where the program cannot end by itself. On Windows signals are left as
+// they are.
 class Interruption : public QObject
 {
     Q_OBJECT

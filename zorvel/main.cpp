@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSerialPortInfo>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -43,15 +42,6 @@ bool localeIsUtf8()
     std::setlocale(LC_ALL, "");
     return qstrcmp(nl_langinfo(CODESET), "UTF-8") == 0;
 #endif
-}
-
-QList<PortEntry> systemPorts()
-{
-    QList<PortEntry> ports;
-    const auto infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos)
-        ports << PortEntry { info.portName(), info.description(), info.serialNumber(), info.systemLocation() };
-    return ports;
 }
 
 } // namespace

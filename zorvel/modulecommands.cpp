@@ -131,14 +131,22 @@ int ModuleCommands::run(Action action, const QList<PortEntry> &ports, const std:
     int worst = ExitSuccess;
     QStringList elements;
     for (const PortEntry &port : ports) {
-        const Result result = runOn(action, port, document);
+        Result result = runOn(action, port, document);
+        if (!result.document.isEmpty())
+            result = writeExport(result.document);
         if (!result.json.isEmpty())
             elements << result.json;
         else if (result.exitStatus >= ExitUsage && m_options.everyPort)
             elements << failureJson(port, result);
         worst = std::max(worst, result.exitStatus);
         if (const int signal = interruptedBy()) {
-            worst = ExitInterrupted + signal;
+            // A signal that came once the last module was done cut nothing short.
+            const bool last = &port == &ports.constLast();
+            if (!last || result.exitStatus >= ExitUsage)
+                worst = ExitInterrupted + signal;
+            if (!last && result.exitStatus < ExitUsage)
+                m_console.printError(tr("%1: the modules after this one were left as they were")
+                                         .arg(interruptionText()));
             break;
         }
     }
@@ -154,12 +162,11 @@ ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &por
                                              const std::optional<SettingsDocument> &document)
 {
     QSerialPort serialPort;
-    serialPort.setPortName(port.portName);
     QString reason;
-    if (!openServicePort(serialPort, &reason)) {
-        const QString message = tr("cannot open %1: %2").arg(port.portName, reason);
+    if (!openServicePort(serialPort, port.portName, &reason)) {
+        const QString message = tr("cannot open %1: %2").arg(Console::terminalSafe(port.portName), reason);
         m_console.printError(message);
-        return { ExitNoModule, message, QString() };
+        return { ExitNoModule, message, QString(), QByteArray() };
     }
     serialPort.clear();
     ServiceChannel channel(&serialPort, ServiceChannel::FrameRule::RequireMagic);
@@ -195,7 +202,8 @@ ModuleCommands::Result ModuleCommands::show(const PortEntry &port, ServiceSessio
         return failed(port, ExitNoModule, { session.errorString() });
     if (m_options.json)
         return { ExitSuccess, QString(),
-                 QString::fromUtf8(SettingsDocument::toJson(*entries, m_options.everyPort ? 1 : 0)).trimmed() };
+                 QString::fromUtf8(SettingsDocument::toJson(*entries, m_options.everyPort ? 1 : 0)).trimmed(),
+                 QByteArray() };
     QList<QStringList> rows;
     for (const auto &entry : *entries)
         rows << QStringList { entry.first, plainText(entry.second) };
@@ -215,12 +223,21 @@ ModuleCommands::Result ModuleCommands::exportDocument(const PortEntry &port, Ser
         m_console.print(QString::fromUtf8(document));
         return {};
     }
+    Result result;
+    result.document = document + '\n';
+    return result;
+}
+
+// Written once the port is let go: a pipe that nobody reads yet holds up
+// the program, but not the module.
+ModuleCommands::Result ModuleCommands::writeExport(const QByteArray &document)
+{
     QString error;
-    if (writeDocumentFile(m_options.outputFile, document + '\n', DocumentFiles::Any, &error))
+    if (writeDocumentFile(m_options.outputFile, document, DocumentFiles::Any, &error))
         return {};
     const QString message = tr("cannot write %1: %2").arg(m_options.outputFile, error);
     m_console.printError(message);
-    return { ExitUsage, message, QString() };
+    return { ExitUsage, message, QString(), QByteArray() };
 }
 
 ModuleCommands::Result ModuleCommands::diff(const PortEntry &port, ServiceSession &session,
@@ -235,17 +252,18 @@ ModuleCommands::Result ModuleCommands::diff(const PortEntry &port, ServiceSessio
     if (!m_options.json) {
         for (const QString &line : SettingsDocument::differences(settings.current, settings.merged))
             m_console.print(named(port, line));
-        return { exitStatus, QString(), QString() };
+        return { exitStatus, QString(), QString(), QByteArray() };
     }
     QStringList objects;
     for (const auto &change : changes)
         objects << jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
                                 jsonMember("module", change.from), jsonMember("file", change.to) });
     if (!m_options.everyPort)
-        return { exitStatus, QString(), jsonArray(objects, QString()) };
+        return { exitStatus, QString(), jsonArray(objects, QString()), QByteArray() };
     return { exitStatus, QString(),
              jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
-                          "\"differences\": " + jsonArray(objects, "  ") }) };
+                          "\"differences\": " + jsonArray(objects, "  ") }),
+             QByteArray() };
 }
 
 // The plan, in diff's words, then one question for the module.
@@ -307,6 +325,8 @@ ModuleCommands::Result ModuleCommands::reset(const PortEntry &port, ServiceSessi
     }
     if (!confirmed(tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(portText(port))))
         return notConfirmed(port);
+    if (interruptedBy())
+        return failed(port, ExitNoModule, { interruptionText(), tr("nothing was written to this module") });
     if (!session.factoryDefault())
         return failed(port, ExitNoModule,
                       { session.errorString(),
@@ -340,17 +360,19 @@ ModuleCommands::Result ModuleCommands::write(const PortEntry &port, ServiceSessi
 ModuleCommands::Result ModuleCommands::verify(const PortEntry &port, ServiceSession &session,
                                               const ModuleSettings &written, const QStringList &groups)
 {
+    const QString unread = tr("the %1 settings were written; reading them back did not finish")
+                               .arg(groupsText(groups));
     ModuleSettings readBack = written;
     if (groups.contains("rs232c")) {
         const auto rs232c = session.syncRs232cFrom();
         if (!rs232c)
-            return failed(port, ExitNoModule, { session.errorString() });
+            return failed(port, ExitNoModule, { session.errorString(), unread });
         readBack.rs232c = *rs232c;
     }
     if (groups.contains("usbtmc")) {
         const auto usbtmc = session.syncUsbtmcFrom();
         if (!usbtmc)
-            return failed(port, ExitNoModule, { session.errorString() });
+            return failed(port, ExitNoModule, { session.errorString(), unread });
         readBack.usbtmc = *usbtmc;
     }
     const QStringList lines = SettingsDocument::differences(interlocked(readBack), written);
@@ -449,7 +471,7 @@ ModuleCommands::Result ModuleCommands::failed(const PortEntry &port, int exitSta
 {
     for (const QString &line : lines)
         m_console.printError(port.portName + ": " + line);
-    return { exitStatus, lines.isEmpty() ? QString() : lines.last(), QString() };
+    return { exitStatus, lines.isEmpty() ? QString() : lines.last(), QString(), QByteArray() };
 }
 
 QString ModuleCommands::named(const PortEntry &port, const QString &line) const

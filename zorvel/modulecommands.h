@@ -49,11 +49,13 @@ public:
 
 private:
     // What a command made of one module: its exit status, the last error
-    // printed for it, and its JSON element when the output is JSON.
+    // printed for it, its JSON element when the output is JSON, and the
+    // document that export writes to a file.
     struct Result {
         int exitStatus = 0;
         QString message;
         QString json;
+        QByteArray document;
     };
     // The module's settings as it holds them, and a document merged over them.
     struct Plan {
@@ -64,6 +66,7 @@ private:
     Result runOn(Action action, const PortEntry &port, const std::optional<SettingsDocument> &document);
     Result show(const PortEntry &port, ServiceSession &session);
     Result exportDocument(const PortEntry &port, ServiceSession &session);
+    Result writeExport(const QByteArray &document);
     Result diff(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     Result apply(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     Result reset(const PortEntry &port, ServiceSession &session);

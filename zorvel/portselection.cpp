@@ -13,7 +13,7 @@ bool PortSelection::select()
     if (chosen > 1)
         return fail(tr("choose one of --port, --serial and --all"), true);
     if (!m_choice.name.isEmpty()) {
-        m_ports = { { m_choice.name, QString(), usbSerialNumber(m_choice.name), m_choice.name } };
+        m_ports = { { m_choice.name, QString(), usbSerialNumber(m_choice.name), m_choice.name, QString() } };
         return true;
     }
     const QList<PortEntry> found = servicePorts(m_listPorts());

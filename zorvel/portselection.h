@@ -1,20 +1,14 @@
 #ifndef PORTSELECTION_H
 #define PORTSELECTION_H
 
+#include "serviceport.h"
+
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-// What the system reports of one serial port.
-struct PortEntry {
-    QString portName;
-    QString description;
-    QString serialNumber;
-    QString systemLocation;
-};
 
 // Which ports a command works on: the one named by --port, the service port
 // with the serial number of --serial, every service port for --all, or else

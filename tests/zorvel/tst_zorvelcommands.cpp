@@ -34,6 +34,7 @@ private slots:
     void portSelection_data();
     void portSelection();
     void allWithOneSilent();
+    void relativePortNameIsThatPath();
     void jsonAndStandardInput_data();
     void jsonAndStandardInput();
 
@@ -84,12 +85,12 @@ void TestZorvelCommands::list()
     QFETCH(bool, windows);
     QFETCH(QStringList, arguments);
     QFETCH(QString, output);
-    m_bench->systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0" },
-                      { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0" },
-                      { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0" },
-                      { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7" } };
+    m_bench->systemPorts = { { "ttyS0", QString(), QString(), "/dev/ttyS0", QString() },
+                             { "ttyACM0", "ZORVEL Service Port", "SN1", "/dev/ttyACM0", "ZORVEL" },
+                             { "ttyUSB0", "zorvel look-alike", "SN9", "/dev/ttyUSB0", QString() },
+                             { "ttyACM7", "ZORVEL Service Port 2", QString(), "/dev/ttyACM7", "ZORVEL" } };
     if (windows)
-        m_bench->systemPorts = { { "COM3", "ZORVEL Service Port", "SN3", "\\\\.\\COM3" } };
+        m_bench->systemPorts = { { "COM3", "ZORVEL Service Port", "SN3", "\\\\.\\COM3", "ZORVEL" } };
     QCOMPARE(m_bench->run(QStringList { "list" } + arguments), 0);
     QCOMPARE(m_bench->output, output);
 }
@@ -389,7 +390,7 @@ void TestZorvelCommands::portSelection()
     while (int(m_bench->lines.size()) < modules)
         m_bench->addLine();
     m_bench->systemPorts = m_bench->servicePorts().mid(0, modules);
-    m_bench->systemPorts << PortEntry { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0" };
+    m_bench->systemPorts << PortEntry { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0", QString() };
 
     QCOMPARE(m_bench->run(QStringList { "show", "--json" } + arguments), exitCode);
     error.replace("%1", m_bench->path(0)).replace("%2", modules > 1 ? m_bench->path(1) : QString());
@@ -432,6 +433,24 @@ void TestZorvelCommands::allWithOneSilent()
     QCOMPARE(documents.size(), 2);
     QCOMPARE(documents.at(0)["module"]["port"].toString(), m_bench->path(0));
     QCOMPARE(documents.at(1)["usbtmc"]["autoSerialPoll"].toBool(), true);
+}
+
+// A name such as ./pts/3 is that path from the working folder, even where
+// /dev/pts/3 is another module's port.
+void TestZorvelCommands::relativePortNameIsThatPath()
+{
+    m_bench->addLine();
+    const QString name = "./pts/" + QFileInfo(m_bench->path(0)).fileName();
+    QVERIFY(QDir(m_dir.path()).mkpath("pts"));
+    QVERIFY(QFile::link(m_bench->path(1), m_dir.filePath(name)));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    const int code = m_bench->run({ "set", "autoSerialPoll=true", "--yes", "--port", name });
+    QDir::setCurrent(before);
+
+    QCOMPARE(code, 0);
+    QCOMPARE(m_bench->writes(0), QList<QByteArray>());
+    QCOMPARE(m_bench->writes(1), QList<QByteArray> { PollingOn });
 }
 
 // What a script reads: every module in the array, a silent one as its

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The built program, run as a shell runs it, against a simulated module in
@@ -27,6 +28,7 @@ private slots:
     void closedStandardStreams();
     void interruptedWrite_data();
     void interruptedWrite();
+    void exportIntoPipeLetsGoOfThePort();
 
 private:
     QProcess *start(QProcess &process, const QStringList &arguments);
@@ -303,7 +305,7 @@ void TestZorvelProgram::oneModuleThroughTwoNames()
 
 // With standard input, output and error closed, the program's own text
 // must not go to the module: only whole requests reach it, and it answers
-// the next run.
+// the next run. Output that cannot be written is an error, as it was.
 void TestZorvelProgram::closedStandardStreams()
 {
     SimulatedLine line;
@@ -313,7 +315,7 @@ void TestZorvelProgram::closedStandardStreams()
     shell.start("/bin/sh", { "-c", "exec \"$0\" -v show --port \"$1\" <&- >&- 2>&-",
                              qEnvironmentVariable("ZORVEL_PROGRAM"), line.path() });
     QVERIFY(finished.wait(20000));
-    QCOMPARE(shell.exitCode(), 0);
+    QCOMPARE(shell.exitCode(), 2);
     QCOMPARE(line.module().received().toHex(' '), hex("4d300100" "4d300300" "4d300500").toHex(' '));
 
     QProcess next;
@@ -322,24 +324,28 @@ void TestZorvelProgram::closedStandardStreams()
     QVERIFY(nextFinished.wait(20000));
     QCOMPARE(next.exitCode(), 0);
     QVERIFY(!QJsonDocument::fromJson(next.readAllStandardOutput()).isNull());
+
 }
 
 void TestZorvelProgram::interruptedWrite_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::addColumn<bool>("atQuestion");
+    QTest::addColumn<QString>("moment");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("writes");
 
     const QString sent = "zorvel: %1: the rs232c settings had been sent; what the module made of them is unknown "
                          "until it is read again (zorvel show)\n";
-    QTest::newRow("SIGINT before the write's reply") << int(SIGINT) << false << 130
+    QTest::newRow("SIGINT before the write's reply") << int(SIGINT) << "write" << 130
         << "zorvel: %1: interrupted by SIGINT\n" + sent << 1;
-    QTest::newRow("SIGTERM before the write's reply") << int(SIGTERM) << false << 143
+    QTest::newRow("SIGTERM before the write's reply") << int(SIGTERM) << "write" << 143
         << "zorvel: %1: interrupted by SIGTERM\n" + sent << 1;
-    QTest::newRow("SIGINT at the question") << int(SIGINT) << true << 130
+    QTest::newRow("SIGINT at the question") << int(SIGINT) << "question" << 130
         << "zorvel: %1: interrupted by SIGINT\nzorvel: %1: nothing was written to this module\n" << 0;
+    QTest::newRow("SIGTERM while the write is read back") << int(SIGTERM) << "verify" << 143
+        << "zorvel: %1: interrupted by SIGTERM\nzorvel: %1: the rs232c settings were written; reading them back "
+           "did not finish\n" << 1;
 }
 
 // A signal ends the program as a lost line does: it says what had been
@@ -348,7 +354,7 @@ void TestZorvelProgram::interruptedWrite_data()
 void TestZorvelProgram::interruptedWrite()
 {
     QFETCH(int, signal);
-    QFETCH(bool, atQuestion);
+    QFETCH(QString, moment);
     QFETCH(QString, message);
     SimulatedLine line;
     QVERIFY(line.open());
@@ -357,20 +363,22 @@ void TestZorvelProgram::interruptedWrite()
     QProcess process;
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     SimulatedModule &module = line.module();
+    int reads = 0;
     connect(&module, &SimulatedModule::requestReceived, this, [&](const QByteArray &frame) {
-        if (frame.at(2) != 2)
-            return;
-        module.setSilent(true);
-        ::kill(pid_t(process.processId()), signal);
+        reads += frame.at(2) == 3 ? 1 : 0;
+        if ((moment == "write" && frame.at(2) == 2) || (moment == "verify" && reads == 2)) {
+            module.setSilent(true);
+            ::kill(pid_t(process.processId()), signal);
+        }
     });
-    QStringList arguments { "set", "bitrate=1200", "--timeout", "10000", "--port", line.path() };
-    if (atQuestion)
+    QStringList arguments { "set", "bitrate=1200", "--verify", "--timeout", "10000", "--port", line.path() };
+    if (moment == "question")
         process.setStandardInputFile(input.slavePath());
     else
         arguments << "--yes";
     start(process, arguments);
     QByteArray errors;
-    if (atQuestion) {
+    if (moment == "question") {
         QVERIFY(waitForQuestion(process, errors));
         ::kill(pid_t(process.processId()), signal);
     }
@@ -385,6 +393,32 @@ void TestZorvelProgram::interruptedWrite()
         written += request.at(2) == 2 ? 1 : 0;
     QTEST(written, "writes");
     QVERIFY(!QFile::exists("/var/lock/LCK.." + line.path().mid(int(qstrlen("/dev/"))).replace('/', '_')));
+}
+
+// A pipe that nobody reads holds up export, not the module: the port is let
+// go before the document is written, and a signal still ends the program.
+void TestZorvelProgram::exportIntoPipeLetsGoOfThePort()
+{
+    SimulatedLine line;
+    QVERIFY(line.open());
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("pipe.json");
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0644) == 0);
+    QProcess exporting;
+    QSignalSpy exported(&exporting, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    start(exporting, { "export", "-o", pipe, "--port", line.path() });
+    QTRY_COMPARE(line.module().requests().size(), 3);
+
+    QProcess showing;
+    QSignalSpy shown(&showing, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    QTest::qWait(100);
+    start(showing, { "show", "--port", line.path() });
+    QVERIFY(shown.wait(20000));
+    QCOMPARE(showing.exitCode(), 0);
+
+    ::kill(pid_t(exporting.processId()), SIGTERM);
+    QVERIFY(exported.wait(20000));
+    QCOMPARE(exporting.exitStatus(), QProcess::CrashExit);
 }
 
 QTEST_GUILESS_MAIN(TestZorvelProgram)

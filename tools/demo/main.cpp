@@ -113,9 +113,8 @@ int main(int argc, char *argv[])
     }
 
     QSerialPort port;
-    port.setPortName(path);
     QString reason;
-    if (!openServicePort(port, &reason)) {
+    if (!openServicePort(port, path, &reason)) {
         err() << "maritor-demo: cannot open " << path << ": " << reason << Qt::endl;
         return 1;
     }
