@@ -43,7 +43,8 @@ ExternalProject_Add(windows
         -DZORVEL_USBDRV_PROGRAMS:STRING=${usbdrv_programs}
         -DZORVEL_DRIVER_PACKAGE:PATH=${driver_package}
         -DBUILD_TESTING:BOOL=${BUILD_TESTING}
-    DEPENDS ${launcher_builds}
+        -DZORVEL_MANUAL_PICTURES:PATH=${ZORVEL_MANUAL_PICTURES}
+    DEPENDS ${launcher_builds} manual-pictures
     # The sub-build tracks its own sources, so it runs on every build.
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${ZORVEL_WINDOWS_DIR}/bin/Maritor.exe

@@ -4,9 +4,12 @@
 #include "aboutdialog.h"
 #include "desktopfile.h"
 #include "documentfile.h"
+#include "fieldhelp.h"
 #include "servicechannel.h"
 #include "settingsfields.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +18,7 @@
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTextDocument>
 
 #include <utility>
@@ -22,6 +26,7 @@
 namespace {
 
 constexpr qint64 RejectionLogInterval = 1000;
+constexpr int SilenceTimeout = 3000;
 
 // The whole of a text that may be too long for its label, as a tip. Tips
 // take rich text, so the module's text is escaped to show as it came.
@@ -41,15 +46,41 @@ QString documentFilter()
     return MainWindow::tr("Settings documents (*.json);;All files (*)");
 }
 
+// A caption as a screen reader says it: the text of a label or a check
+// box, without its colon and without the marker of its shortcut.
+QString captionText(const QWidget *caption)
+{
+    const auto *label = qobject_cast<const QLabel *>(caption);
+    QString text = label ? label->text() : qobject_cast<const QAbstractButton *>(caption)->text();
+    text.remove('&');
+    return text.endsWith(':') ? text.chopped(1) : text;
+}
+
+// The serial number as part of a file name.
+QString fileNamePart(const QString &text)
+{
+    QString part = text;
+    part.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
+    return part;
+}
+
 } // namespace
 
 MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *parent)
-    : QMainWindow(parent), m_portInfo(info), m_portName(port->portName()),
+    : MainWindow(portEntry(info), port, parent)
+{
+}
+
+MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *parent)
+    : QMainWindow(parent), m_portEntry(entry), m_portName(port->portName()),
       m_channel(new ServiceChannel(port, ServiceChannel::FrameRule::LengthByte, this)), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
 
     connectChannel();
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(SilenceTimeout);
+    connect(&m_silence, &QTimer::timeout, this, &MainWindow::moduleSilent);
     connect(this, &MainWindow::syncedFrom, this, &MainWindow::OnSyncFrom);
     connect(ui->action_Refresh, &QAction::triggered, this, &MainWindow::OnSyncFrom);
     connect(ui->action_Factory_Default, &QAction::triggered, this, &MainWindow::OnMenuDeviceFactoryDefault);
@@ -62,10 +93,12 @@ MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *
 
     // Texts that come from the port or the module are shown as they are,
     // never interpreted as rich text.
-    for (QLabel *label : { ui->lblConnectInfo, ui->lblVersion, ui->lblIdnString })
+    for (QLabel *label : { ui->lblConnectInfo, ui->lblVersion, ui->lblIdnString, ui->lblSerialNumber })
         label->setTextFormat(Qt::PlainText);
-    ui->lblConnectInfo->setText(tr("Connected to %1:%2").arg(m_portName, m_portInfo.description()));
+    showConnection();
+    ui->lblSerialNumber->setText(m_portEntry.serialNumber.isEmpty() ? tr("none") : m_portEntry.serialNumber);
     fillChoices();
+    describeFields();
     ui->txtIdnQuery->setMaxLength(MaxIdnQueryLength);
     ui->txtIdnQuery->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QString("[\\x20-\\x7E]{0,%1}").arg(MaxIdnQueryLength)), ui->txtIdnQuery));
@@ -102,7 +135,7 @@ void MainWindow::OnMenuHelpContents()
 
 void MainWindow::OnMenuDeviceFactoryDefault()
 {
-    if (!confirm(tr("Wish to initialise the ZORVEL to Factory Default?")))
+    if (!confirm(tr("Wish to initialise the ZORVEL to Factory Default?"), moduleText() + '.'))
         return;
     sendConfirmed(encodeRequest(FrameType::FactoryDefault));
 }
@@ -116,12 +149,15 @@ void MainWindow::OnMenuFileSaveSettings()
     const auto usbtmc = rs232c ? checkedUsbtmcSettings(refusal) : std::nullopt;
     if (!usbtmc)
         return;
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save Settings"),
-                                                      m_documentFolder + "/zorvel-settings.json", documentFilter());
+    const QString name = m_portEntry.serialNumber.isEmpty()
+        ? QString("zorvel-settings.json")
+        : QString("zorvel-settings-%1.json").arg(fileNamePart(m_portEntry.serialNumber));
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save Settings"), m_documentFolder + '/' + name,
+                                                      documentFilter());
     if (path.isEmpty())
         return;
     m_documentFolder = QFileInfo(path).absolutePath();
-    const auto entries = SettingsDocument::entries(m_portName, m_portInfo.serialNumber(), m_moduleInfo,
+    const auto entries = SettingsDocument::entries(m_portName, m_portEntry.serialNumber, m_moduleInfo,
                                                    { *rs232c, *usbtmc });
     QString error;
     if (!writeDocumentFile(path, SettingsDocument::toJson(entries) + '\n', DocumentFiles::RegularOnly, &error))
@@ -161,7 +197,8 @@ void MainWindow::OnMenuFileLoadSettings()
 
 void MainWindow::OnSyncFrom()
 {
-    m_channel->readBack();
+    if (m_channel->readBack())
+        m_silence.start();
 }
 
 // Every check comes before the question, so a refused write asks nothing
@@ -206,6 +243,8 @@ void MainWindow::connectChannel()
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
     connect(m_channel, &ServiceChannel::restarted, this, &MainWindow::restarted);
     connect(m_channel, &ServiceChannel::lineLost, this, &MainWindow::lineLost);
+    connect(m_channel, &ServiceChannel::readBackComplete, &m_silence, &QTimer::stop);
+    connect(m_channel, &ServiceChannel::ended, &m_silence, &QTimer::stop);
 }
 
 void MainWindow::fillChoices()
@@ -220,6 +259,7 @@ void MainWindow::fillChoices()
 
 void MainWindow::showModuleInfo(const ModuleInfo &info)
 {
+    showConnection();
     m_moduleInfo = info;
     showWhole(ui->lblVersion, info.version);
     ui->lblIOType->setText(info.hostIsUsb ? "USB" : "RS232C");
@@ -230,12 +270,14 @@ void MainWindow::showModuleInfo(const ModuleInfo &info)
 
 void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 {
+    showConnection();
     m_reportedRs232c = settings;
     showRs232cSettings(settings);
 }
 
 void MainWindow::showUsbtmcReply(const UsbtmcSettings &settings)
 {
+    showConnection();
     m_reportedUsbtmc = settings;
     showUsbtmcSettings(settings);
 }
@@ -397,44 +439,105 @@ QString MainWindow::changesText(const UsbtmcSettings &settings) const
     return changesText(written, "usbtmc");
 }
 
-// One line for each field of the group that the write would change, under
-// the field's caption and with its values as the window shows them.
+// Which module the write goes to, then one line for each field of the group
+// that it would change, under the field's caption and with its values as the
+// window shows them.
 QString MainWindow::changesText(const ModuleSettings &to, const QString &group) const
 {
     const auto changes = SettingsDocument::changes(reportedSettings(), to, group);
     if (changes.isEmpty())
-        return tr("No setting differs from what the ZORVEL reported.");
+        return moduleText() + ":\n" + tr("No setting differs from what the ZORVEL reported.");
     const auto shown = [](const QJsonValue &value) {
         if (value.isBool())
             return value.toBool() ? tr("on") : tr("off");
         return value.isString() ? value.toString() : SettingsDocument::valueText(value);
     };
-    QStringList lines;
+    QStringList lines { moduleText() + ':' };
     for (const auto &change : changes)
         lines << tr("%1: %2 → %3").arg(fieldCaption(change.group + '.' + change.key), shown(change.from),
                                        shown(change.to));
     return lines.join('\n');
 }
 
-// The caption that stands beside the field, without its colon.
 QString MainWindow::fieldCaption(const QString &key) const
 {
-    const QList<QPair<QString, QString>> captions = {
-        { "rs232c.bitrate", ui->label_6->text() },
-        { "rs232c.stopbits", ui->label_8->text() },
-        { "rs232c.flowControl", ui->label_9->text() },
-        { "rs232c.termchar", ui->label_10->text() },
-        { "rs232c.block4882", ui->chk4882Block->text() },
-        { "rs232c.idnQuery", ui->label_12->text() },
-        { "rs232c.pelta", ui->chkPeltaSafu->text() },
-        { "usbtmc.autoSerialPoll", ui->chkAutoSpoll->text() },
-        { "usbtmc.autoSerialPollInterval", ui->label_11->text() },
-    };
-    for (const auto &caption : captions) {
-        if (caption.first == key)
-            return caption.second.endsWith(':') ? caption.second.chopped(1) : caption.second;
+    for (const Field &field : settingsFields()) {
+        if (key == field.key)
+            return captionText(field.caption);
     }
     return key;
+}
+
+// Each settings field with its key in a settings document and the caption
+// that stands beside it, or, for a check box, on it.
+QList<MainWindow::Field> MainWindow::settingsFields() const
+{
+    return {
+        { "rs232c.bitrate", ui->cboBitrate, ui->label_6 },
+        { "rs232c.stopbits", ui->cboStopbits, ui->label_8 },
+        { "rs232c.flowControl", ui->cboFlowControl, ui->label_9 },
+        { "rs232c.termchar", ui->txtTermcharCode, ui->label_10 },
+        { "rs232c.block4882", ui->chk4882Block, ui->chk4882Block },
+        { "rs232c.idnQuery", ui->txtIdnQuery, ui->label_12 },
+        { "rs232c.pelta", ui->chkPeltaSafu, ui->chkPeltaSafu },
+        { "usbtmc.autoSerialPoll", ui->chkAutoSpoll, ui->chkAutoSpoll },
+        { "usbtmc.autoSerialPollInterval", ui->txtAutoSpollIntv, ui->label_11 },
+    };
+}
+
+// A screen reader names a field by its accessible name on Windows and by the
+// label whose buddy it is on Linux, where a combo box's own name is its
+// current item: every field gets both. The module's identity is read out
+// with its caption in the same way.
+void MainWindow::describeFields()
+{
+    for (const Field &field : settingsFields()) {
+        if (auto *label = qobject_cast<QLabel *>(field.caption))
+            label->setBuddy(field.field);
+        field.field->setAccessibleName(captionText(field.caption));
+        field.field->setToolTip(fieldToolTip(field.key));
+        if (auto *box = qobject_cast<QComboBox *>(field.field))
+            box->view()->setAccessibleName(captionText(field.caption));
+    }
+    const QList<QPair<QLabel *, QLabel *>> identity = {
+        { ui->label, ui->lblVersion }, { ui->label_2, ui->lblIOType }, { ui->label_3, ui->lblGpibAddress },
+        { ui->label_4, ui->lblCustomMode }, { ui->label_5, ui->lblIdnString }, { ui->label_13, ui->lblSerialNumber },
+    };
+    for (const auto &pair : identity)
+        pair.first->setBuddy(pair.second);
+    ui->btnRs232cSyncTo->setToolTip(syncToolTip("rs232c"));
+    ui->btnUsbtmcSyncTo->setToolTip(syncToolTip("usbtmc"));
+    ui->tabWidget->setAccessibleName(tr("Module and settings"));
+    ui->tabWidget->tabBar()->setAccessibleName(ui->tabWidget->accessibleName());
+}
+
+// The connection line, as long as the module answers.
+void MainWindow::showConnection()
+{
+    m_silent = false;
+    ui->lblConnectInfo->setText(tr("Connected to %1:%2").arg(m_portName, m_portEntry.description));
+}
+
+// Said once for a read-back that goes unanswered; replies that come later
+// fill the fields and the connection line as before.
+void MainWindow::moduleSilent()
+{
+    if (m_silent)
+        return;
+    m_silent = true;
+    ui->lblConnectInfo->setText(tr("Connected to %1:%2, but the ZORVEL does not answer")
+                                    .arg(m_portName, m_portEntry.description));
+    refuse(tr("%1 does not answer.\nCheck that the SERVICE PORT cable is plugged in and that the ZORVEL is "
+              "switched on, then choose Device → Refresh.").arg(moduleText()));
+}
+
+// The module as the window's questions name it: its port and USB serial
+// number.
+QString MainWindow::moduleText() const
+{
+    if (m_portEntry.serialNumber.isEmpty())
+        return tr("The ZORVEL on %1 (no USB serial number)").arg(m_portName);
+    return tr("The ZORVEL on %1, USB serial number %2").arg(m_portName, m_portEntry.serialNumber);
 }
 
 // The line can be lost, or the module restart, while a question is open or
@@ -486,7 +589,7 @@ std::nullopt_t MainWindow::refuse(const QString &reason) const
 // window stops offering actions that need it.
 void MainWindow::lineLost()
 {
-    ui->lblConnectInfo->setText(tr("Disconnected from %1:%2").arg(m_portName, m_portInfo.description()));
+    ui->lblConnectInfo->setText(tr("Disconnected from %1:%2").arg(m_portName, m_portEntry.description));
     for (QAction *action : { ui->action_Rs232cSync_To, ui->action_UsbtmcSync_To,
                              ui->action_Factory_Default, ui->action_Refresh })
         action->setEnabled(false);

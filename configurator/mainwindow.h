@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "serviceport.h"
 #include "serviceprotocol.h"
 #include "settingsdocument.h"
 
@@ -8,6 +9,7 @@
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QTimer>
 
 class ServiceChannel;
 
@@ -22,15 +24,20 @@ class MainWindow;
 // confirms. It talks to the module through a channel over the port, and
 // keeps what it sent and what the module reported. A tab is written only
 // once the module has filled it and its fields hold values the module takes.
-// Replies are applied by their kind whenever they arrive. The settings can
-// be saved to and loaded from a settings document, which writes nothing to
-// the module.
+// Replies are applied by their kind whenever they arrive; a read-back that
+// gets no answer is reported. The settings can be saved to and loaded from a
+// settings document, which writes nothing to the module. Every field is
+// named by its caption for a screen reader and says in its tip what it
+// takes.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *parent = nullptr);
+    // The port as a list of ports gives it: its description and USB serial
+    // number name the module.
+    MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 signals:
@@ -50,8 +57,19 @@ private slots:
     void on_chk4882Block_clicked();
 
 private:
+    struct Field {
+        const char *key;
+        QWidget *field;
+        QWidget *caption;
+    };
+
     void connectChannel();
     void fillChoices();
+    QList<Field> settingsFields() const;
+    void describeFields();
+    void showConnection();
+    void moduleSilent();
+    QString moduleText() const;
     void showModuleInfo(const ModuleInfo &info);
     void showRs232cReply(const Rs232cSettings &settings);
     void showUsbtmcReply(const UsbtmcSettings &settings);
@@ -77,8 +95,12 @@ private:
     std::nullopt_t refuse(const QString &reason) const;
     void lineLost();
 
-    QSerialPortInfo m_portInfo;
+    PortEntry m_portEntry;
     QString m_portName;
+    // Runs from a read-back to its last reply; a module that lets it run
+    // out does not answer.
+    QTimer m_silence;
+    bool m_silent = false;
     ServiceChannel *m_channel;
     // What the module last reported, as it reported it: each group once a
     // valid reply filled its tab, or once the module confirmed a write.

@@ -4,6 +4,7 @@
 #include "desktopfile.h"
 #include "serviceport.h"
 
+#include <QAbstractItemView>
 #include <QDebug>
 #include <QMessageBox>
 
@@ -27,13 +28,27 @@ void logPort(const QSerialPortInfo &info)
 } // namespace
 
 SelDialog::SelDialog(QWidget *parent)
+    : SelDialog(loggedSystemPorts(), parent)
+{
+}
+
+SelDialog::SelDialog(const QList<PortEntry> &ports, QWidget *parent)
     : QDialog(parent), ui(new Ui::SelDialog)
 {
     ui->setupUi(this);
     setStyleSheet("font: 9pt \"Segoe UI\";");
     setFixedSize(size());
     ui->cmdDriverWizard->hide();
-    listServicePorts();
+    ui->lblMessage->setBuddy(ui->cboServicePort);
+    ui->cboServicePort->setAccessibleName(ui->lblMessage->text().chopped(1));
+    ui->cboServicePort->view()->setAccessibleName(ui->cboServicePort->accessibleName());
+    listServicePorts(ports);
+    // The closed box shows the tip of the entry it shows.
+    const auto showTip = [this] {
+        ui->cboServicePort->setToolTip(ui->cboServicePort->currentData(Qt::ToolTipRole).toString());
+    };
+    showTip();
+    connect(ui->cboServicePort, QOverload<int>::of(&QComboBox::currentIndexChanged), this, showTip);
 
     if (servicePorts.isEmpty()) {
         ui->cmdStart->setEnabled(false);
@@ -55,6 +70,13 @@ QString SelDialog::itemText(const QString &portName, const QString &description)
     return portName + ':' + description;
 }
 
+QString SelDialog::itemToolTip(const PortEntry &port)
+{
+    const auto shown = [](const QString &text) { return text.isEmpty() ? tr("none") : text; };
+    return tr("USB serial number: %1\nManufacturer: %2\nLocation: %3")
+        .arg(shown(port.serialNumber), shown(port.manufacturer), shown(port.systemLocation));
+}
+
 void SelDialog::on_cmdQuit_clicked()
 {
     close();
@@ -64,7 +86,7 @@ void SelDialog::on_cmdStart_clicked()
 {
     const int index = ui->cboServicePort->currentIndex();
     if (index >= 0)
-        selectedPort = servicePorts.at(index);
+        selectedPort = QSerialPortInfo(servicePorts.at(index).portName);
     close();
 }
 
@@ -108,13 +130,23 @@ void SelDialog::explainLinuxServicePort()
 
 // Every port is logged, listed or not, to help find out why a module's port
 // is missing from the list.
-void SelDialog::listServicePorts()
+QList<PortEntry> SelDialog::loggedSystemPorts()
 {
+    QList<PortEntry> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         logPort(info);
-        if (isServicePort(info.description())) {
-            servicePorts << info;
-            ui->cboServicePort->addItem(itemText(info.portName(), info.description()));
-        }
+        ports << portEntry(info);
+    }
+    return ports;
+}
+
+void SelDialog::listServicePorts(const QList<PortEntry> &ports)
+{
+    for (const PortEntry &port : ports) {
+        if (!isServicePort(port.description))
+            continue;
+        servicePorts << port;
+        ui->cboServicePort->addItem(itemText(port.portName, port.description));
+        ui->cboServicePort->setItemData(ui->cboServicePort->count() - 1, itemToolTip(port), Qt::ToolTipRole);
     }
 }

@@ -1,6 +1,8 @@
 #ifndef SELDIALOG_H
 #define SELDIALOG_H
 
+#include "serviceport.h"
+
 #include <QDialog>
 #include <QList>
 #include <QSerialPortInfo>
@@ -10,17 +12,21 @@ class SelDialog;
 }
 
 // The first window: lists the serial ports that belong to a ZORVEL module and
-// lets the user choose one. Without such a port it offers the driver
-// installation instead. The manual opens from here as well.
+// lets the user choose one; each entry's tip tells modules apart by their
+// USB serial number. Without such a port it offers the driver installation
+// instead. The manual opens from here as well.
 class SelDialog : public QDialog
 {
     Q_OBJECT
 
 public:
+    // Over the ports the system lists, each of which is logged.
     explicit SelDialog(QWidget *parent = nullptr);
+    explicit SelDialog(const QList<PortEntry> &ports, QWidget *parent = nullptr);
     ~SelDialog() override;
 
     static QString itemText(const QString &portName, const QString &description);
+    static QString itemToolTip(const PortEntry &port);
 
     QSerialPortInfo selectedPort;
 
@@ -31,10 +37,11 @@ private slots:
     void on_cmdHelp_clicked();
 
 private:
-    void listServicePorts();
+    static QList<PortEntry> loggedSystemPorts();
+    void listServicePorts(const QList<PortEntry> &ports);
     void explainLinuxServicePort();
 
-    QList<QSerialPortInfo> servicePorts;
+    QList<PortEntry> servicePorts;
     Ui::SelDialog *ui;
 };
 

@@ -132,9 +132,9 @@ bool storeIdnQuery(const QJsonValue &value, ModuleSettings &settings, QString *e
 
 bool storeInterval(const QJsonValue &value, ModuleSettings &settings, QString *expected)
 {
-    const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
+    const auto number = wholeNumber(value, 0, MaxPollingInterval);
     if (!number)
-        return refuse(expected, SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(std::numeric_limits<qint32>::max()));
+        return refuse(expected, SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(MaxPollingInterval));
     settings.usbtmc.autoSpollIntv = qint32(*number);
     return true;
 }

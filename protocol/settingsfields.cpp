@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <limits>
 
 namespace {
 
@@ -78,7 +77,7 @@ std::optional<qint32> parsePollingInterval(const QString &text)
     const QString trimmed = text.trimmed();
     if (!form.match(trimmed).hasMatch())
         return std::nullopt;
-    const auto value = digitsValue(trimmed, 10, qulonglong(std::numeric_limits<qint32>::max()));
+    const auto value = digitsValue(trimmed, 10, qulonglong(MaxPollingInterval));
     if (!value)
         return std::nullopt;
     return qint32(*value);

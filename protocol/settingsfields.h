@@ -35,7 +35,11 @@ QString termcharText(quint8 code);
 // worth 0x00 to 0xFF; white space around them is ignored.
 std::optional<quint8> parseTermcharCode(const QString &text);
 
-// Decimal digits worth 0 to 2147483647; white space around them is ignored.
+// The longest automatic serial polling interval, in milliseconds.
+constexpr qint32 MaxPollingInterval = 2147483647;
+
+// Decimal digits worth 0 to MaxPollingInterval; white space around them is
+// ignored.
 std::optional<qint32> parsePollingInterval(const QString &text);
 
 // At most 15 characters, each printable ASCII (0x20 to 0x7E), so that the

@@ -67,6 +67,7 @@ private slots:
     void cleanup();
 
     void silentModuleLeavesPlaceholders();
+    void silentModuleIsReported();
     void closedLineIsLoggedOnceAndIdles_data();
     void closedLineIsLoggedOnceAndIdles();
     void randomStreamShowsLastGoodReplies_data();
@@ -110,8 +111,8 @@ T *TestFaults::widget(const char *name) const
     return m_bench->widget<T>(name);
 }
 
-// Nothing is resent and nothing times out: the form keeps its placeholders
-// and the window goes on serving the user.
+// Nothing is resent: the form keeps its placeholders and the window goes on
+// serving the user.
 void TestFaults::silentModuleLeavesPlaceholders()
 {
     m_bench->module.setSilent(true);
@@ -145,6 +146,30 @@ void TestFaults::silentModuleLeavesPlaceholders()
 
     widget<QAction>("action_Refresh")->trigger();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
+}
+
+// A read-back that gets no reply within three seconds is reported once,
+// naming the module, and the connection line says so; a reply that comes
+// later fills its fields and the connection line as before.
+void TestFaults::silentModuleIsReported()
+{
+    m_bench->module.setSilent(true);
+    startWindow();
+    const QString port = m_bench->port.portName();
+    QTRY_COMPARE_WITH_TIMEOUT(m_bench->boxes.texts().size(), 1, 4000);
+    QCOMPARE(m_bench->boxes.texts().at(0),
+             QString("The ZORVEL on %1, USB serial number ZV0042 does not answer.\nCheck that the SERVICE PORT "
+                     "cable is plugged in and that the ZORVEL is switched on, then choose Device → Refresh.")
+                 .arg(port));
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(),
+             QString("Connected to %1:, but the ZORVEL does not answer").arg(port));
+    QTest::qWait(500);
+    QCOMPARE(m_bench->boxes.texts().size(), 1);
+
+    m_bench->module.sendRaw(laterModuleInfo());
+    QTRY_COMPARE(widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
+    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(port));
+    QCOMPARE(widget<QLabel>("lblSerialNumber")->text(), QString("ZV0042"));
 }
 
 void TestFaults::closedLineIsLoggedOnceAndIdles_data()

@@ -1,4 +1,5 @@
 #include "aboutdialog.h"
+#include "accessiblenames.h"
 #include "waitdialog.h"
 
 #include <QtTest>
@@ -97,6 +98,7 @@ void TestDialogs::aboutQtLeavesAboutOpen()
     QCOMPARE(qtBoxTitle, QStringLiteral("About Qt"));
     QVERIFY(!qtBoxHadParent);
     QVERIFY(aboutStayedUp);
+    QCOMPARE(unnamedFocusableWidgets(&about), QStringList());
 }
 
 void TestDialogs::waitNoticeCannotBeClosedFromTitleBar()

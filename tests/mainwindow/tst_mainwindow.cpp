@@ -2,6 +2,7 @@
 // with a simulated module on the master side. The test runs from a folder of
 // its own, so that each test decides whether the manual is beside it.
 
+#include "accessiblenames.h"
 #include "debuglog.h"
 #include "programfolder.h"
 #include "settingsfields.h"
@@ -15,6 +16,7 @@
 #include <QCommandLinkButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -63,6 +65,10 @@ private slots:
     void interruptedQuestionSendsNothing_data();
     void interruptedQuestionSendsNothing();
     void helpOpensManualBesideProgram();
+    void fieldsAreNamedAndExplained_data();
+    void fieldsAreNamedAndExplained();
+    void tabVisitsFieldsTopToBottom_data();
+    void tabVisitsFieldsTopToBottom();
 
 private:
     void startWindow();
@@ -176,23 +182,26 @@ void TestMainWindow::questionListsChanges_data()
 
     const QString rs232c = "action_Rs232cSync_To";
     const QString usbtmc = "action_UsbtmcSync_To";
-    const QString same = "No setting differs from what the ZORVEL reported.";
+    const QString module = "The ZORVEL on %1, USB serial number ZV0042";
+    const QString same = module + ":\nNo setting differs from what the ZORVEL reported.";
     QTest::newRow("RS232C, no edit") << rs232c << QStringList() << false << same;
     QTest::newRow("bitrate and flow control")
         << rs232c << QStringList { "cboBitrate=19200", "cboFlowControl=HARDWARE" } << false
-        << "Bitrate: 9600 → 19200\nFlow Control: NONE → HARDWARE";
+        << module + ":\nBitrate: 9600 → 19200\nFlow Control: NONE → HARDWARE";
     QTest::newRow("block transfer off, another terminator")
         << rs232c << QStringList { "chk4882Block", "txtTermcharCode=0x0d", "txtIdnQuery=ID?" } << false
-        << "Termchar Code: 0x0A → 0x0D\nSupport 488.2 Block Transfer: on → off\nIDN Query: *IDN? → ID?";
-    QTest::newRow("PELTA on") << rs232c << QStringList { "chkPeltaSafu" } << false << "Use PELTA Protocol: off → on";
+        << module + ":\nTermchar Code: 0x0A → 0x0D\nSupport 488.2 Block Transfer: on → off\nIDN Query: *IDN? → ID?";
+    QTest::newRow("PELTA on") << rs232c << QStringList { "chkPeltaSafu" } << false
+                              << module + ":\nUse PELTA Protocol: off → on";
     QTest::newRow("polling") << usbtmc << QStringList { "chkAutoSpoll", "txtAutoSpollIntv=250" } << false
-        << "Enable Auto Serial Polling: off → on\nAuto Serial Polling Interval [ms]: 1000 → 250";
+        << module + ":\nEnable Auto Serial Polling: off → on\nAuto Serial Polling Interval [ms]: 1000 → 250";
     QTest::newRow("an edit the module has confirmed") << usbtmc << QStringList { "txtAutoSpollIntv=250" } << true
                                                       << same;
+    QTest::newRow("factory default") << "action_Factory_Default" << QStringList() << false << module + ".";
 }
 
-// The question stays as it was; its details list what the write changes
-// against what the module last reported. Only Yes writes.
+// The question stays as it was; its details name the module and list what
+// the write changes against what the module last reported. Only Yes writes.
 void TestMainWindow::questionListsChanges()
 {
     QFETCH(QString, actionName);
@@ -211,8 +220,9 @@ void TestMainWindow::questionListsChanges()
     m_bench->boxes.setAnswer(QMessageBox::No);
     action(qPrintable(actionName))->trigger();
     QCOMPARE(m_bench->boxes.texts().size(), 1);
-    QVERIFY(m_bench->boxes.texts().at(0).startsWith("Wish to synchronise "));
-    QTEST(m_bench->boxes.informativeTexts().at(0), "details");
+    QVERIFY(m_bench->boxes.texts().at(0).startsWith("Wish to "));
+    QFETCH(QString, details);
+    QCOMPARE(m_bench->boxes.informativeTexts().at(0), details.arg(m_bench->port.portName()));
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
@@ -786,6 +796,79 @@ void TestMainWindow::helpOpensManualBesideProgram()
 
     QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(besideProgram("help/manual.html")) }));
     QVERIFY(m_bench->boxes.texts().isEmpty());
+}
+
+void TestMainWindow::fieldsAreNamedAndExplained_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tipHolds");
+
+    QTest::newRow("bitrate") << "cboBitrate" << "Bitrate" << "115200, 57600, 38400, 19200, 9600, 4800, 2400, 1200";
+    QTest::newRow("stop bits") << "cboStopbits" << "Stopbits" << "2, 1";
+    QTest::newRow("flow control") << "cboFlowControl" << "Flow Control" << "NONE, HARDWARE, SOFTWARE";
+    QTest::newRow("terminator") << "txtTermcharCode" << "Termchar Code" << "0x00 to 0xFF";
+    QTest::newRow("block transfer") << "chk4882Block" << "Support 488.2 Block Transfer" << "*IDN?";
+    QTest::newRow("query") << "txtIdnQuery" << "IDN Query" << "at most 15 printable ASCII";
+    QTest::newRow("PELTA") << "chkPeltaSafu" << "Use PELTA Protocol" << "488.2 Block Transfer";
+    QTest::newRow("polling") << "chkAutoSpoll" << "Enable Auto Serial Polling" << "poll";
+    QTest::newRow("interval") << "txtAutoSpollIntv" << "Auto Serial Polling Interval [ms]" << "0 to 2147483647";
+}
+
+// A screen reader names each field by its caption, not by its value: on
+// Windows through the field's own name, on Linux through the label it is
+// the buddy of. Every field says in its tip what it takes, and no widget
+// that takes the focus goes unnamed.
+void TestMainWindow::fieldsAreNamedAndExplained()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, caption);
+    startWindow();
+    waitForReadBack();
+
+    auto *named = widget<QWidget>(qPrintable(field));
+    QCOMPARE(named->accessibleName(), caption);
+    if (!qobject_cast<QCheckBox *>(named))
+        QCOMPARE(labelTexts(named), QStringList(caption + ':'));
+    QFETCH(QString, tipHolds);
+    QVERIFY2(named->toolTip().contains(tipHolds), qPrintable(named->toolTip()));
+    const QStringList unnamed = unnamedFocusableWidgets(m_bench->window.get());
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    for (const char *button : { "btnRs232cSyncTo", "btnUsbtmcSyncTo" })
+        QVERIFY(widget<QCommandLinkButton>(button)->toolTip().contains("power-cycled"));
+}
+
+void TestMainWindow::tabVisitsFieldsTopToBottom_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QStringList>("order");
+
+    QTest::newRow("RS232C Host") << 1 << QStringList { "cboBitrate", "cboStopbits", "cboFlowControl", "txtTermcharCode",
+                                                       "chk4882Block", "txtIdnQuery", "chkPeltaSafu", "btnRs232cSyncTo" };
+    QTest::newRow("USBTMC Host") << 2 << QStringList { "chkAutoSpoll", "txtAutoSpollIntv", "btnUsbtmcSyncTo" };
+}
+
+// Tab goes from the tab's first field down to its Sync button.
+void TestMainWindow::tabVisitsFieldsTopToBottom()
+{
+    QFETCH(int, tab);
+    QFETCH(QStringList, order);
+    ModuleState state = m_bench->module.state();
+    state.block4882 = 0;
+    m_bench->module.setState(state);
+    startWindow();
+    m_bench->window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_bench->window.get()));
+    waitForReadBack();
+
+    widget<QTabWidget>("tabWidget")->setCurrentIndex(tab);
+    widget<QWidget>(qPrintable(order.first()))->setFocus();
+    QStringList visited { QApplication::focusWidget()->objectName() };
+    for (int i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, order);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -187,6 +187,7 @@ void TestWindowDocuments::savedDocumentServesBothPrograms()
     const QString path = m_dir->filePath("saved.json");
     m_bench->boxes.setFileAnswer(path);
     m_bench->widget<QAction>("action_Save_Settings")->trigger();
+    QCOMPARE(QFileInfo(m_bench->boxes.proposedFiles().value(0)).fileName(), QString("zorvel-settings-ZV0042.json"));
     QVERIFY2(m_bench->boxes.texts().isEmpty(), qPrintable(m_bench->boxes.texts().join('\n')));
 
     m_bench->window.reset();

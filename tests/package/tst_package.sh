@@ -26,6 +26,10 @@ expected=(
     usr/share/doc/zorvel-custom-config/changelog.gz usr/share/doc/zorvel-custom-config/copyright
     usr/share/lintian/overrides/zorvel-custom-config
 )
+# Every picture the manual shows, beside it.
+while read -r picture; do
+    expected+=("$folder/help/$picture")
+done < <(grep -o 'src="images/[^"]*"' "$source/help/manual.html" | sed 's|^src="||; s|"$||')
 for size in 16 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/zorvel-custom-config.png")
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks the whole tree: the
-# programs, the manual where the program looks for it, the licence and the
-# notices, and the driver folder where the launcher is built. The manual
+# programs, the manual where the program looks for it with every picture it
+# shows, the licence and the notices, and the driver folder where the
+# launcher is built. The manual
 # beside the program in the build tree must be the current one too.
 #   tst_installlayout.sh CMAKE BUILD_DIR MANUAL WITH_USBDRV(0|1)
 set -euo pipefail
@@ -15,10 +16,11 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 files=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
-expected="LICENSE Maritor THIRD-PARTY-NOTICES.txt help/manual.html "
-[ "$with_usbdrv" = 1 ] && expected+="usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe "
-expected+="zorvel "
-[ "$files" = "$expected" ] || fail "installed: $files"
+expected="LICENSE Maritor THIRD-PARTY-NOTICES.txt help/manual.html zorvel"
+expected+=" $(grep -o 'src="images/[^"]*"' "$manual" | sed 's|^src="|help/|; s|"$||')"
+[ "$with_usbdrv" = 1 ] && expected+=" usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe"
+expected=$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort -u | tr '\n' ' ')
+[ "$files" = "${expected# }" ] || fail "installed: $files"
 
 [ -x "$prefix/Maritor" ] || fail "Maritor is not executable"
 [ -x "$prefix/zorvel" ] || fail "zorvel is not executable"

@@ -1,8 +1,11 @@
-"""Checks the user manual: one page that needs nothing beyond itself, whose
-links inside the page all lead somewhere, and whose quotes of the program's
-texts (elements of class "ui" or "msg") are texts the program really shows.
+"""Checks the user manual: one page that needs nothing beyond itself but
+its pictures of the program's windows, whose links inside the page all lead
+somewhere, whose pictures each have a text for who cannot see them and are
+all among the pictures made for it (and those all shown), and whose quotes
+of the program's texts (elements of class "ui" or "msg") are texts the
+program really shows.
 
-    tst_manual.py MANUAL SOURCE_DIR...
+    tst_manual.py MANUAL PICTURES_DIR SOURCE_DIR...
 """
 
 import html.parser
@@ -11,7 +14,8 @@ import re
 import sys
 import xml.etree.ElementTree as ET
 
-EXTERNAL_ELEMENTS = {"script", "link", "img", "iframe", "object", "embed", "audio", "video", "source", "base"}
+EXTERNAL_ELEMENTS = {"script", "link", "iframe", "object", "embed", "audio", "video", "source", "base"}
+PICTURE = re.compile(r"images/[a-z0-9-]+\.png")
 QUOTE_CLASSES = {"ui", "msg"}
 VOID_ELEMENTS = {"br", "hr", "meta", "wbr", "col", "input", "area", "img", "link", "source", "base", "embed"}
 
@@ -24,6 +28,7 @@ class Manual(html.parser.HTMLParser):
     def __init__(self):
         super().__init__(convert_charrefs=True)
         self.problems = []
+        self.pictures = []
         self.ids = []
         self.fragments = []
         self.quotes = []
@@ -35,7 +40,15 @@ class Manual(html.parser.HTMLParser):
         attrs = dict(attrs)
         if tag in EXTERNAL_ELEMENTS:
             self.problems.append("<%s> loads or runs something outside the page" % tag)
-        if "src" in attrs or any(name.startswith("on") for name in attrs):
+        if tag == "img":
+            if not PICTURE.fullmatch(attrs.get("src") or ""):
+                self.problems.append("<img> shows %r, not one of the pictures beside the page" % attrs.get("src"))
+            if not (attrs.get("alt") or "").strip():
+                self.problems.append("<img src=%r> has no alt text" % attrs.get("src"))
+            self.pictures.append(attrs.get("src"))
+        elif "src" in attrs:
+            self.problems.append("<%s> has %s" % (tag, sorted(attrs)))
+        if any(name.startswith("on") for name in attrs):
             self.problems.append("<%s> has %s" % (tag, sorted(attrs)))
         if "url(" in attrs.get("style", ""):
             self.problems.append("<%s> style refers to a url" % tag)
@@ -96,7 +109,8 @@ def program_texts(folders):
 
 
 def main():
-    manual_path, folders = pathlib.Path(sys.argv[1]), [pathlib.Path(a) for a in sys.argv[2:]]
+    manual_path, pictures = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+    folders = [pathlib.Path(a) for a in sys.argv[3:]]
     manual = Manual()
     manual.feed(manual_path.read_text(encoding="utf-8"))
     manual.close()
@@ -107,6 +121,11 @@ def main():
         problems.append("ids used more than once: %s" % duplicates)
     for fragment in sorted(set(manual.fragments) - set(manual.ids)):
         problems.append("link to #%s, which is nowhere in the page" % fragment)
+    made = {"images/" + p.name for p in pictures.glob("*.png")}
+    for picture in sorted(set(manual.pictures) - made):
+        problems.append("%s is shown but not made into %s" % (picture, pictures))
+    for picture in sorted(made - set(manual.pictures)):
+        problems.append("%s is made but not shown" % picture)
 
     patterns = program_texts(folders)
     if not manual.quotes:
@@ -117,7 +136,8 @@ def main():
 
     for problem in problems:
         print("FAIL:", problem, file=sys.stderr)
-    print("%d texts of the program quoted, %d links inside the page" % (len(manual.quotes), len(manual.fragments)))
+    print("%d texts of the program quoted, %d links inside the page, %d pictures"
+          % (len(manual.quotes), len(manual.fragments), len(manual.pictures)))
     sys.exit(1 if problems else 0)
 
 

@@ -1,6 +1,7 @@
 // The selection dialog. It runs from a folder of its own, so that each test
 // decides whether the manual and the driver launcher are beside the program.
 
+#include "accessiblenames.h"
 #include "debuglog.h"
 #include "modalanswerer.h"
 #include "programfolder.h"
@@ -47,6 +48,7 @@ private slots:
     void driverButtonLooksBesideProgram_data();
     void driverButtonLooksBesideProgram();
     void driverButtonExplainsLinuxAndStaysOpen();
+    void entriesTellModulesApart();
 
 private:
     template<typename T> T *child(const SelDialog &dialog, const char *name) const;
@@ -256,6 +258,32 @@ void TestSelDialog::driverButtonExplainsLinuxAndStaysOpen()
     const QString text = answerer.texts().value(0);
     for (const char *hint : { "Linux needs no driver", "udev rule", "/dev/zorvel-", "zorvel list --all-ports" })
         QVERIFY2(text.contains(hint), qPrintable(text));
+}
+
+// Two modules look alike in the list; each entry's tip tells them apart by
+// the port's USB serial number, maker and location. A screen reader names
+// the list by its caption, and every button by its text.
+void TestSelDialog::entriesTellModulesApart()
+{
+    SelDialog dialog({ { "ttyS0", "Built-in serial port", QString(), "/dev/ttyS0", QString() },
+                       { "ttyACM0", "ZORVEL Service Port", "ZV0001", "/dev/ttyACM0", "ZORVEL" },
+                       { "ttyACM1", "ZORVEL Service Port", QString(), "/dev/ttyACM1", QString() } },
+                     nullptr);
+    auto *box = child<QComboBox>(dialog, "cboServicePort");
+    QCOMPARE(box->count(), 2);
+    QCOMPARE(box->itemText(0), QString("ttyACM0:ZORVEL Service Port"));
+    QCOMPARE(box->itemData(0, Qt::ToolTipRole).toString(),
+             QString("USB serial number: ZV0001\nManufacturer: ZORVEL\nLocation: /dev/ttyACM0"));
+    QCOMPARE(box->itemData(1, Qt::ToolTipRole).toString(),
+             QString("USB serial number: none\nManufacturer: none\nLocation: /dev/ttyACM1"));
+    QCOMPARE(box->toolTip(), box->itemData(0, Qt::ToolTipRole).toString());
+    box->setCurrentIndex(1);
+    QCOMPARE(box->toolTip(), box->itemData(1, Qt::ToolTipRole).toString());
+
+    QCOMPARE(box->accessibleName(), QString("Select a ZORVEL Service Port"));
+    QCOMPARE(labelTexts(box), QStringList("Select a ZORVEL Service Port:"));
+    const QStringList unnamed = unnamedFocusableWidgets(&dialog);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
 }
 
 QTEST_MAIN(TestSelDialog)

@@ -33,7 +33,7 @@ QList<PortEntry> CommandBench::servicePorts() const
 {
     QList<PortEntry> ports;
     for (size_t i = 0; i < lines.size(); ++i)
-        ports << PortEntry { path(int(i)), "ZORVEL Service Port", QString("SN%1").arg(i + 1), path(int(i)) };
+        ports << PortEntry { path(int(i)), "ZORVEL Service Port", QString("SN%1").arg(i + 1), path(int(i)), "ZORVEL" };
     return ports;
 }
 

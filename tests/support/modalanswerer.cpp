@@ -53,6 +53,11 @@ QList<QMessageBox::Icon> ModalAnswerer::icons() const
     return m_icons;
 }
 
+QStringList ModalAnswerer::proposedFiles() const
+{
+    return m_proposedFiles;
+}
+
 void ModalAnswerer::clear()
 {
     m_texts.clear();
@@ -96,6 +101,7 @@ void ModalAnswerer::answerOpenBox()
 void ModalAnswerer::answerFileDialog(QFileDialog *dialog)
 {
     dialog->setProperty("answered", true);
+    m_proposedFiles << dialog->selectedFiles().value(0);
     if (m_fileAnswer.isEmpty()) {
         dialog->reject();
         return;

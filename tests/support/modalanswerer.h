@@ -31,6 +31,8 @@ public:
     QStringList informativeTexts() const;
     QStringList titles() const;
     QList<QMessageBox::Icon> icons() const;
+    // The file each file dialog proposed before it was answered.
+    QStringList proposedFiles() const;
     void clear();
 
 private:
@@ -46,6 +48,7 @@ private:
     QStringList m_informativeTexts;
     QStringList m_titles;
     QList<QMessageBox::Icon> m_icons;
+    QStringList m_proposedFiles;
 };
 
 #endif // MODALANSWERER_H

@@ -27,10 +27,12 @@ QString WindowBench::errorString() const
     return m_errorString;
 }
 
+// The line, as a list of ports would give it, has a USB serial number.
 MainWindow *WindowBench::startWindow()
 {
     m_readBacks = 0;
-    window = std::make_unique<MainWindow>(QSerialPortInfo(port), &port);
+    window = std::make_unique<MainWindow>(PortEntry { line.path(), QString(), SerialNumber, line.path(), QString() },
+                                          &port);
     QObject::connect(window->findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete,
                      [this] { ++m_readBacks; });
     return window.get();

@@ -15,6 +15,8 @@
 class WindowBench
 {
 public:
+    static constexpr const char *SerialNumber = "ZV0042";
+
     // Whether the line and the port opened; errorString() says why not.
     bool open();
     QString errorString() const;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Windows build into a scratch folder and checks the folder a
 # user unzips: exactly the programs (the window program and the console
-# program, which needs no QtGui or QtWidgets), the manual, the licence and
-# the notices, usbdrv/, the Qt DLLs and plugins and the compiler's runtime.
+# program, which needs no QtGui or QtWidgets), the manual with its pictures,
+# the licence and the notices, usbdrv/, the Qt DLLs and plugins and the
+# compiler's runtime.
 # Every DLL that a program or a shipped DLL imports is shipped or is
 # Windows' own, and every DLL shipped beside the programs is imported by one
 # of them (the plugins are loaded by path).
@@ -19,10 +20,11 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 files=$(cd "$layout" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 expected="LICENSE.txt Maritor.exe Qt5Core.dll Qt5Gui.dll Qt5SerialPort.dll Qt5Widgets.dll THIRD-PARTY-NOTICES.txt "
-expected+="help/manual.html "
+expected+="help/manual.html $(grep -o 'src="images/[^"]*"' "$manual" | sed 's|^src="|help/|; s|"$||') "
 expected+="libgcc_s_seh-1.dll libstdc++-6.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll "
 expected+="usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe zorvel.exe "
-[ "$files" = "$expected" ] || fail "installed: $files"
+expected=$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort -u | tr '\n' ' ')
+[ "$files" = "${expected# }" ] || fail "installed: $files"
 cmp -s "$manual" "$layout/help/manual.html" || fail "the installed manual differs from $manual"
 
 headers=$("$objdump" -p "$layout/Maritor.exe")

@@ -32,7 +32,9 @@ folder_bytes=$(find "$layout" -type f -printf '%s\n' | awk '{ s += $1 } END { pr
 files_of() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort); }
 "$cmake" -E chdir "$work" "$cmake" -E tar xf "$zip"
 [ "$(files_of "$work/ZORVEL Custom Config")" = "$(files_of "$layout")" ] || fail "the zip holds: $(files_of "$work")"
-for file in LICENSE.txt THIRD-PARTY-NOTICES.txt Maritor.exe zorvel.exe help/manual.html usbdrv/Tarnwick.exe; do
+pictures=$(grep -o 'src="images/[^"]*"' "$layout/help/manual.html" | sed 's|^src="|help/|; s|"$||')
+[ -n "$pictures" ] || fail "the manual shows no pictures"
+for file in LICENSE.txt THIRD-PARTY-NOTICES.txt Maritor.exe zorvel.exe help/manual.html usbdrv/Tarnwick.exe $pictures; do
     [ -f "$work/ZORVEL Custom Config/$file" ] || fail "the zip holds no $file"
 done
 while read -r binary; do

@@ -1,6 +1,8 @@
 // windowscheck: builds every window of Maritor as the program does, with its
-// scaling set before the application object, the main window on the given
-// serial port; shows each in turn and reports what layoutProblems finds.
+// scaling set before the application object, the selection dialog without a
+// port and with one, the main window on the given serial port as a module's
+// port with a USB serial number; shows each in turn and reports what
+// layoutProblems finds.
 // Saves a PNG of each window, and of each page of the main window, into the
 // given folder. Exits with 1 when anything is cut.
 //   windowscheck COMPORT FOLDER
@@ -58,6 +60,10 @@ int main(int argc, char *argv[])
     }
     SelDialog selDialog(nullptr);
     int failures = checkWindow(&selDialog, QStringLiteral("seldialog"), folder);
+    const PortEntry module { arguments.at(1), QStringLiteral("ZORVEL Service Port"), QStringLiteral("ZV000001"),
+                             arguments.at(1), QStringLiteral("ZORVEL") };
+    SelDialog listing({ module }, nullptr);
+    failures += checkWindow(&listing, QStringLiteral("seldialog-port"), folder);
     WaitDialog waitDialog(nullptr);
     failures += checkWindow(&waitDialog, QStringLiteral("waitdialog"), folder);
     AboutDialog aboutDialog(nullptr);
@@ -68,7 +74,7 @@ int main(int argc, char *argv[])
         out() << "FAIL: cannot open " << port.portName() << ": " << port.errorString() << Qt::endl;
         return 1;
     }
-    MainWindow window(QSerialPortInfo(port), &port, nullptr);
+    MainWindow window(module, &port, nullptr);
     QTabWidget *tabs = window.findChild<QTabWidget *>();
     for (int index = 0; index < tabs->count(); ++index) {
         tabs->setCurrentIndex(index);

@@ -1,18 +1,24 @@
 // maritor-demo: the configuration program's main window on a simulated
 // module, or on an existing serial port given with --port. Without a display
-// it runs offscreen, saves a screenshot of each tab and ends. With
-// --quit-when-filled it ends as soon as the read-back has filled the window,
-// which is what the cold-start benchmark times.
+// it runs offscreen, saves the pictures the manual shows (the selection
+// dialog, each tab and a write question) and ends. With --quit-when-filled
+// it ends as soon as the read-back has filled the window, which is what the
+// cold-start benchmark times.
 
 #include "mainwindow.h"
+#include "seldialog.h"
 #include "servicechannel.h"
 #include "serviceport.h"
 #include "simulatedline.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QSerialPort>
 #include <QTabWidget>
 #include <QTextStream>
@@ -58,24 +64,53 @@ int quitWhenFilled(const MainWindow &window)
     return QCoreApplication::exec();
 }
 
-int saveScreenshots(MainWindow &window, const QString &folder)
+bool save(QWidget *widget, const QString &folder, const QString &name)
+{
+    QCoreApplication::processEvents();
+    const QString path = QDir(folder).absoluteFilePath(name + ".png");
+    if (!widget->grab().save(path)) {
+        err() << "maritor-demo: cannot write " << path << Qt::endl;
+        return false;
+    }
+    QTextStream(stdout) << path << Qt::endl;
+    return true;
+}
+
+// The write question of the RS232C tab after an edit, answered No.
+bool saveWriteQuestion(MainWindow &window, const QString &folder)
+{
+    window.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
+    window.findChild<QComboBox *>("cboBitrate")->setCurrentText("19200");
+    bool saved = false;
+    QTimer::singleShot(0, &window, [&] {
+        auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!question)
+            return;
+        saved = save(question, folder, "write-question");
+        question->button(QMessageBox::No)->click();
+    });
+    window.findChild<QAction *>("action_Rs232cSync_To")->trigger();
+    return saved;
+}
+
+// The pictures of the manual: the selection dialog listing the port, each
+// tab filled by the module, and a write question.
+int saveScreenshots(MainWindow &window, const PortEntry &port, const QString &folder)
 {
     if (!waitForReadBack(window))
         err() << "maritor-demo: no reply from the module; the screenshots show the placeholders" << Qt::endl;
     QDir().mkpath(folder);
+    SelDialog selection({ port }, nullptr);
+    selection.show();
+    bool saved = save(&selection, folder, "selection-dialog");
+    selection.close();
     auto *tabs = window.findChild<QTabWidget *>("tabWidget");
     const QStringList names = { "module-info", "rs232c-host", "usbtmc-host" };
-    for (int i = 0; i < tabs->count(); ++i) {
+    for (int i = 0; saved && i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
-        QCoreApplication::processEvents();
-        const QString path = QDir(folder).absoluteFilePath(QString("maritor-%1.png").arg(names.value(i)));
-        if (!window.grab().save(path)) {
-            err() << "maritor-demo: cannot write " << path << Qt::endl;
-            return 1;
-        }
-        QTextStream(stdout) << path << Qt::endl;
+        saved = save(&window, folder, names.value(i));
     }
-    return 0;
+    return saved && saveWriteQuestion(window, folder) ? 0 : 1;
 }
 
 } // namespace
@@ -91,7 +126,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Opens the ZORVEL Custom Config main window on a simulated module, or on the serial port PATH.\n"
-        "Without a display, or with --screenshots, it saves a PNG of each tab and ends.\n"
+        "Without a display, or with --screenshots, it saves the manual's pictures (the selection dialog,\n"
+        "each tab and a write question) as PNG files and ends.\n"
         "With --quit-when-filled it ends as soon as the module's replies fill the window.");
     parser.addHelpOption();
     parser.addOptions({
@@ -119,16 +155,18 @@ int main(int argc, char *argv[])
         return 1;
     }
     // The system's list of serial ports never holds a pseudo-terminal, so the
-    // simulated line gets empty port information instead of a search of that
-    // list (about 10 ms) which would find nothing.
-    const QSerialPortInfo info = parser.isSet("port") ? QSerialPortInfo(port) : QSerialPortInfo();
-    MainWindow window(info, &port);
+    // simulated line gets the port information of a simulated module instead
+    // of a search of that list (about 10 ms) which would find nothing.
+    const PortEntry entry = parser.isSet("port")
+        ? portEntry(QSerialPortInfo(port))
+        : PortEntry { port.portName(), "ZORVEL Service Port", "ZV000001", path, "ZORVEL" };
+    MainWindow window(entry, &port);
     window.show();
 
     if (parser.isSet("quit-when-filled"))
         return quitWhenFilled(window);
     if (headless || parser.isSet("screenshots"))
-        return saveScreenshots(window, parser.value("screenshots").isEmpty() ? "demo-screenshots"
-                                                                             : parser.value("screenshots"));
+        return saveScreenshots(window, entry, parser.value("screenshots").isEmpty() ? "demo-screenshots"
+                                                                                    : parser.value("screenshots"));
     return app.exec();
 }
