@@ -145,6 +145,20 @@ QList<PortEntry> systemPorts()
     return ports;
 }
 
+#ifdef Q_OS_LINUX
+QString deviceIdentity(const QString &portName)
+{
+    const QFileInfo node(deviceNode(portName));
+    return node.exists() ? node.canonicalFilePath() : node.absoluteFilePath();
+}
+#else
+QString deviceIdentity(const QString &portName)
+{
+    QString name = portName.toUpper();
+    return name.startsWith("\\\\.\\") ? name.mid(4) : name;
+}
+#endif
+
 bool isServicePort(const QString &description)
 {
     static const QRegularExpression moduleName("ZORVEL");

@@ -24,6 +24,10 @@ QList<PortEntry> systemPorts();
 // in this letter case.
 bool isServicePort(const QString &description);
 
+// What tells one device from another whatever name is given for it: on
+// Linux its own path, links and doubled slashes resolved.
+QString deviceIdentity(const QString &portName);
+
 // The USB serial number of the device behind the port, or an empty text
 // when it has none or is no USB device. Asks only for this one port where
 // the system allows it, not for the list of every port.

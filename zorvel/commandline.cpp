@@ -54,26 +54,30 @@ const QList<CommandLine::Command> &CommandLine::commands()
           "document, 1 when it differs.",
           { "port", "serial", "all", "timeout", "json" },
           "FILE", "The settings document, or - for standard input.", 1, 1 },
-        { "apply", "FILE [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write a settings document to a module.",
+        { "apply", "FILE [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]", "Write a settings document to a module.",
           "Reads the module and sets the document's keys over its settings; keys the\n"
           "document leaves out keep the module's values. Prints what it will write, as\n"
           "diff does, asks once for the module, then writes only the groups that differ\n"
           "and says what it wrote. FILE - reads the document from standard input, which\n"
-          "then can answer no question: give --yes.",
-          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes" },
+          "then can answer no question: give --yes. With --json it prints instead, for\n"
+          "each module, its port, serialNumber, changes (as diff --json), written (the\n"
+          "groups sent), verified (true, false or null), exitStatus and message.",
+          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
           "FILE", "The settings document, or - for standard input.", 1, 1 },
-        { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes]", "Write single settings to a module.",
+        { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]",
+          "Write single settings to a module.",
           "The same as apply with a document made of the given keys, each once, for example\n"
           "pelta=true, flowControl=HARDWARE, termchar=0x0D or autoSerialPollInterval=500.\n"
           "Values are written as in JSON; a value that is no JSON is a string. Keys:\n"
           "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
           "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
-          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes" },
+          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
           "KEY=VALUE", "A setting and its value.", 1, -1 },
-        { "reset", "[PORTOPTS] [--dry-run] [--yes]", "Reset a module to its factory defaults.",
+        { "reset", "[PORTOPTS] [--dry-run] [--yes] [--json]", "Reset a module to its factory defaults.",
           "Says that every setting returns to its factory default, asks once for the\n"
-          "module, then resets it and waits for its reply.",
-          { "port", "serial", "all", "timeout", "dry-run", "yes" },
+          "module, then resets it and waits for its reply. With --json it prints the\n"
+          "result as apply does, with \"reset\" in written once the reset was sent.",
+          { "port", "serial", "all", "timeout", "dry-run", "yes", "json" },
           "", nullptr, 0, 0 },
         { "help", "[COMMAND]", "Describe the program, or a command.",
           "Describes the program, or the given command as COMMAND --help does.",
@@ -94,13 +98,17 @@ const QList<QCommandLineOption> &knownOptions()
         { { "v", "verbose" }, CommandLine::tr("Trace every frame sent and received on standard error, in hex, with "
                                               "the port and the milliseconds since the start.") },
         { { "q", "quiet" }, CommandLine::tr("Print nothing but errors and the requested output.") },
-        { "port", CommandLine::tr("The port: a name such as ttyACM0 or COM3, or a device path such as /dev/pts/4."),
+        { "port", CommandLine::tr("The port: a name such as ttyACM0 or COM3, or a device path such as /dev/pts/4; "
+                                  "again for each further module."),
           "NAME" },
-        { "serial", CommandLine::tr("The service port of the module with this USB serial number."), "SN" },
+        { "serial", CommandLine::tr("The service port of the module with this USB serial number; again for each "
+                                    "further module."),
+          "SN" },
         { "all", CommandLine::tr("Every service port in turn; the exit status is the worst of them.") },
         { "timeout", CommandLine::tr("How long to wait for each reply, in milliseconds (default 1000)."), "MS",
           "1000" },
-        { "json", CommandLine::tr("Print JSON instead of text.") },
+        { "json", CommandLine::tr("Print JSON instead of text: with apply, set and reset, what was planned, "
+                                  "written and verified.") },
         { "all-ports", CommandLine::tr("List every serial port, marking the service ports with *.") },
         { { "o", "output" }, CommandLine::tr("Write the document to FILE instead of standard output."), "FILE" },
         { "dry-run", CommandLine::tr("Print what would be written, and write nothing.") },
@@ -209,20 +217,24 @@ int CommandLine::runCommand(const Command &command, const QStringList &arguments
         return help(parser.positionalArguments());
     if (command.name == "list")
         return ModuleCommands(m_console, *options).list(m_listPorts());
-    if (command.name == "export" && options->everyPort)
+    if (command.name == "export"
+        && (options->everyPort || parser.values("port").size() > 1 || parser.values("serial").size() > 1))
         return usageError(tr("export writes the document of one module; choose it with --port or --serial"),
                           command.name);
     return runOnModules(command, parser, *options);
 }
 
-// Nothing is taken as a guess: an option given twice, an empty port, serial
-// number or output file, both verbose and quiet, a timeout that is no
-// number, or the wrong number of arguments.
+// Nothing is taken as a guess: an option given twice (but --port and
+// --serial, which name several modules), an empty port, serial number or
+// output file, both verbose and quiet, a timeout that is no number, or the
+// wrong number of arguments.
 std::optional<CommandOptions> CommandLine::commandOptions(const Command &command, const QCommandLineParser &parser,
                                                           QString *problem) const
 {
     const QStringList used = parser.optionNames();
     for (const QString &name : CommonOptions + command.options) {
+        if (name == "port" || name == "serial")
+            continue;
         const QStringList names = option(name).names();
         const auto count = std::count_if(used.cbegin(), used.cend(),
                                          [&names](const QString &given) { return names.contains(given); });
@@ -232,7 +244,7 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
         }
     }
     for (const QString &name : QStringList { "port", "serial", "output" }) {
-        if (command.options.contains(name) && parser.isSet(name) && parser.value(name).isEmpty()) {
+        if (command.options.contains(name) && parser.isSet(name) && parser.values(name).contains(QString())) {
             *problem = tr("--%1 needs a value").arg(name);
             return std::nullopt;
         }
@@ -283,7 +295,7 @@ int CommandLine::runOnModules(const Command &command, const QCommandLineParser &
         if (!document)
             return ExitUsage;
     }
-    PortSelection selection({ parser.value("port"), parser.value("serial"), options.everyPort }, m_listPorts);
+    PortSelection selection({ parser.values("port"), parser.values("serial"), options.everyPort }, m_listPorts);
     if (!selection.select()) {
         m_console.printError(selection.errorString());
         // Every module of none: a script reading the array finds it empty.
@@ -362,7 +374,8 @@ QString CommandLine::generalHelp() const
               "  --serial SN   The service port of the module with this USB serial number.\n"
               "  --all         Every service port in turn.\n"
               "  --timeout MS  How long to wait for each reply (default 1000).\n"
-              "Without them, the one service port there is.\n"
+              "--port and --serial may be given again for each further module, which are\n"
+              "then taken in turn as with --all. Without them, the one service port there is.\n"
               "\n"
               "Exit status: 0 success; 1 diff found differences; 2 bad usage, bad document,\n"
               "refused confirmation, a module value outside the rules that a write would send\n"

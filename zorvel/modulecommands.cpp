@@ -51,6 +51,12 @@ QString jsonArray(const QStringList &elements, const QString &indent)
     return "[\n" + indent + "  " + elements.join(",\n" + indent + "  ") + '\n' + indent + ']';
 }
 
+QString changeJson(const SettingsDocument::Difference &change)
+{
+    return jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
+                        jsonMember("module", change.from), jsonMember("file", change.to) });
+}
+
 QStringList alignedRows(const QList<QStringList> &rows)
 {
     QList<int> widths;
@@ -128,15 +134,19 @@ int ModuleCommands::list(const QList<PortEntry> &ports)
 int ModuleCommands::run(Action action, const QList<PortEntry> &ports, const std::optional<SettingsDocument> &document)
 {
     m_interruption = std::make_unique<Interruption>();
+    m_several = m_options.everyPort || ports.size() > 1;
+    const bool writes = action == Action::Apply || action == Action::Reset;
     int worst = ExitSuccess;
     QStringList elements;
     for (const PortEntry &port : ports) {
         Result result = runOn(action, port, document);
         if (!result.document.isEmpty())
             result = writeExport(result.document);
-        if (!result.json.isEmpty())
+        if (writes)
+            elements << writeJson(port, result);
+        else if (!result.json.isEmpty())
             elements << result.json;
-        else if (result.exitStatus >= ExitUsage && m_options.everyPort)
+        else if (result.exitStatus >= ExitUsage && m_several)
             elements << failureJson(port, result);
         worst = std::max(worst, result.exitStatus);
         if (const int signal = interruptedBy()) {
@@ -151,7 +161,7 @@ int ModuleCommands::run(Action action, const QList<PortEntry> &ports, const std:
         }
     }
     m_interruption.reset();
-    if (m_options.json && m_options.everyPort)
+    if (m_options.json && m_several)
         m_console.print(jsonArray(elements, QString()));
     else if (m_options.json && !elements.isEmpty())
         m_console.print(elements.first());
@@ -164,9 +174,11 @@ ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &por
     QSerialPort serialPort;
     QString reason;
     if (!openServicePort(serialPort, port.portName, &reason)) {
-        const QString message = tr("cannot open %1: %2").arg(Console::terminalSafe(port.portName), reason);
-        m_console.printError(message);
-        return { ExitNoModule, message, QString(), QByteArray() };
+        Result result;
+        result.exitStatus = ExitNoModule;
+        result.message = tr("cannot open %1: %2").arg(Console::terminalSafe(port.portName), reason);
+        m_console.printError(result.message);
+        return result;
     }
     serialPort.clear();
     ServiceChannel channel(&serialPort, ServiceChannel::FrameRule::RequireMagic);
@@ -200,10 +212,11 @@ ModuleCommands::Result ModuleCommands::show(const PortEntry &port, ServiceSessio
     const auto entries = readEntries(port, session);
     if (!entries)
         return failed(port, ExitNoModule, { session.errorString() });
-    if (m_options.json)
-        return { ExitSuccess, QString(),
-                 QString::fromUtf8(SettingsDocument::toJson(*entries, m_options.everyPort ? 1 : 0)).trimmed(),
-                 QByteArray() };
+    if (m_options.json) {
+        Result result;
+        result.json = QString::fromUtf8(SettingsDocument::toJson(*entries, m_several ? 1 : 0)).trimmed();
+        return result;
+    }
     QList<QStringList> rows;
     for (const auto &entry : *entries)
         rows << QStringList { entry.first, plainText(entry.second) };
@@ -235,9 +248,11 @@ ModuleCommands::Result ModuleCommands::writeExport(const QByteArray &document)
     QString error;
     if (writeDocumentFile(m_options.outputFile, document, DocumentFiles::Any, &error))
         return {};
-    const QString message = tr("cannot write %1: %2").arg(m_options.outputFile, error);
-    m_console.printError(message);
-    return { ExitUsage, message, QString(), QByteArray() };
+    Result result;
+    result.exitStatus = ExitUsage;
+    result.message = tr("cannot write %1: %2").arg(m_options.outputFile, error);
+    m_console.printError(result.message);
+    return result;
 }
 
 ModuleCommands::Result ModuleCommands::diff(const PortEntry &port, ServiceSession &session,
@@ -247,23 +262,22 @@ ModuleCommands::Result ModuleCommands::diff(const PortEntry &port, ServiceSessio
     if (const auto *failure = std::get_if<Result>(&planned))
         return *failure;
     const Plan &settings = std::get<Plan>(planned);
-    const auto changes = SettingsDocument::changes(settings.current, settings.merged);
-    const int exitStatus = changes.isEmpty() ? ExitSuccess : ExitDifferent;
+    Result result;
+    result.changes = SettingsDocument::changes(settings.current, settings.merged);
+    result.exitStatus = result.changes.isEmpty() ? ExitSuccess : ExitDifferent;
     if (!m_options.json) {
         for (const QString &line : SettingsDocument::differences(settings.current, settings.merged))
             m_console.print(named(port, line));
-        return { exitStatus, QString(), QString(), QByteArray() };
+        return result;
     }
     QStringList objects;
-    for (const auto &change : changes)
-        objects << jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
-                                jsonMember("module", change.from), jsonMember("file", change.to) });
-    if (!m_options.everyPort)
-        return { exitStatus, QString(), jsonArray(objects, QString()), QByteArray() };
-    return { exitStatus, QString(),
-             jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
-                          "\"differences\": " + jsonArray(objects, "  ") }),
-             QByteArray() };
+    for (const auto &change : result.changes)
+        objects << changeJson(change);
+    result.json = m_several ? jsonObject({ jsonMember("port", port.portName),
+                                           jsonMember("serialNumber", port.serialNumber),
+                                           "\"differences\": " + jsonArray(objects, "  ") })
+                            : jsonArray(objects, QString());
+    return result;
 }
 
 // The plan, in diff's words, then one question for the module.
@@ -274,15 +288,15 @@ ModuleCommands::Result ModuleCommands::apply(const PortEntry &port, ServiceSessi
     if (const auto *failure = std::get_if<Result>(&planned))
         return *failure;
     const auto &[current, merged] = std::get<Plan>(planned);
+    Result result;
+    result.changes = SettingsDocument::changes(current, merged);
     QStringList groups;
     for (const char *group : Groups) {
         if (!SettingsDocument::changes(current, merged, group).isEmpty())
             groups << group;
     }
-    if (groups.isEmpty()) {
-        note(port, tr("nothing to write"));
-        return {};
-    }
+    if (groups.isEmpty())
+        return done(port, tr("nothing to write"), result);
     // A group goes out whole: a value the module reports outside the rules,
     // which the document leaves as it is, would be written back.
     QStringList outside;
@@ -293,72 +307,75 @@ ModuleCommands::Result ModuleCommands::apply(const PortEntry &port, ServiceSessi
     if (!outside.isEmpty())
         return failed(port, ExitUsage, outside << tr("nothing written: give these settings values the rules take "
                                                      "(with set, or with apply and a document that gives every "
-                                                     "setting), or reset the module (zorvel reset)"));
+                                                     "setting), or reset the module (zorvel reset)"),
+                      result);
     for (const QString &line : SettingsDocument::differences(current, merged))
         note(port, line);
-    if (m_options.dryRun) {
-        note(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)));
-        return {};
-    }
+    if (m_options.dryRun)
+        return done(port, tr("dry run: would write %1; nothing written").arg(groupsText(groups)), result);
     if (!confirmed(tr("Write the %1 settings to the ZORVEL on %2? [y/N]").arg(groupsText(groups), portText(port))))
-        return notConfirmed(port);
-    const Result written = write(port, session, merged, groups);
-    if (written.exitStatus != ExitSuccess)
-        return written;
+        return notConfirmed(port, result);
+    result = write(port, session, merged, groups, result);
+    if (result.exitStatus != ExitSuccess)
+        return result;
     note(port, tr("wrote the %1 settings").arg(groupsText(groups)));
     if (m_options.verify) {
-        const Result verified = verify(port, session, merged, groups);
-        if (verified.exitStatus != ExitSuccess)
-            return verified;
+        result = verify(port, session, merged, groups, result);
+        if (result.exitStatus != ExitSuccess)
+            return result;
         note(port, tr("read the %1 settings back: they match what was written").arg(groupsText(groups)));
     }
     note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
-    return {};
+    result.message = tr("wrote the %1 settings; power-cycle the ZORVEL for them to take effect").arg(groupsText(groups));
+    return result;
 }
 
 ModuleCommands::Result ModuleCommands::reset(const PortEntry &port, ServiceSession &session)
 {
     note(port, tr("reset: every setting returns to its factory default"));
-    if (m_options.dryRun) {
-        note(port, tr("dry run: would reset the module; nothing written"));
-        return {};
-    }
+    if (m_options.dryRun)
+        return done(port, tr("dry run: would reset the module; nothing written"), Result());
     if (!confirmed(tr("Reset the ZORVEL on %1 to factory defaults? [y/N]").arg(portText(port))))
-        return notConfirmed(port);
+        return notConfirmed(port, Result());
     if (interruptedBy())
         return failed(port, ExitNoModule, { interruptionText(), tr("nothing was written to this module") });
-    if (!session.factoryDefault())
+    Result result;
+    const bool reset = session.factoryDefault();
+    if (reset || session.failedRequestSent())
+        result.written << "reset";
+    if (!reset)
         return failed(port, ExitNoModule,
                       { session.errorString(),
                         session.failedRequestSent()
                             ? tr("the factory reset had been sent; whether the module carried it out is unknown "
                                  "until it is read again (zorvel show)")
-                            : tr("nothing was written to this module") });
+                            : tr("nothing was written to this module") },
+                      result);
     note(port, tr("reset to factory defaults"));
     note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
-    return {};
+    result.message = tr("reset to factory defaults; power-cycle the ZORVEL for them to take effect");
+    return result;
 }
 
 ModuleCommands::Result ModuleCommands::write(const PortEntry &port, ServiceSession &session,
-                                             const ModuleSettings &settings, const QStringList &groups)
+                                             const ModuleSettings &settings, const QStringList &groups, Result result)
 {
-    QStringList sent;
     for (const QString &group : groups) {
         // A signal noted while no event loop ran stops the next group here.
         if (interruptedBy())
-            return failed(port, ExitNoModule, { interruptionText(), sentText(sent) });
+            return failed(port, ExitNoModule, { interruptionText(), sentText(result.written) }, result);
         const bool done = group == "rs232c" ? session.syncRs232cTo(settings.rs232c)
                                             : session.syncUsbtmcTo(settings.usbtmc);
         if (done || session.failedRequestSent())
-            sent << group;
+            result.written << group;
         if (!done)
-            return failed(port, ExitNoModule, { session.errorString(), sentText(sent) });
+            return failed(port, ExitNoModule, { session.errorString(), sentText(result.written) }, result);
     }
-    return {};
+    return result;
 }
 
 ModuleCommands::Result ModuleCommands::verify(const PortEntry &port, ServiceSession &session,
-                                              const ModuleSettings &written, const QStringList &groups)
+                                              const ModuleSettings &written, const QStringList &groups, Result result)
 {
     const QString unread = tr("the %1 settings were written; reading them back did not finish")
                                .arg(groupsText(groups));
@@ -366,21 +383,23 @@ ModuleCommands::Result ModuleCommands::verify(const PortEntry &port, ServiceSess
     if (groups.contains("rs232c")) {
         const auto rs232c = session.syncRs232cFrom();
         if (!rs232c)
-            return failed(port, ExitNoModule, { session.errorString(), unread });
+            return failed(port, ExitNoModule, { session.errorString(), unread }, result);
         readBack.rs232c = *rs232c;
     }
     if (groups.contains("usbtmc")) {
         const auto usbtmc = session.syncUsbtmcFrom();
         if (!usbtmc)
-            return failed(port, ExitNoModule, { session.errorString(), unread });
+            return failed(port, ExitNoModule, { session.errorString(), unread }, result);
         readBack.usbtmc = *usbtmc;
     }
     const QStringList lines = SettingsDocument::differences(interlocked(readBack), written);
+    result.verified = lines.isEmpty();
     if (lines.isEmpty())
-        return {};
+        return result;
     return failed(port, ExitVerifyFailed,
                   QStringList { tr("the settings read back differ from those written (read back -> written):") }
-                      + lines);
+                      + lines,
+                  result);
 }
 
 // The settings as the window shows them, interlocks applied, so that a
@@ -446,6 +465,22 @@ QString ModuleCommands::interruptionText() const
     return tr("interrupted by %1").arg(Interruption::signalName(interruptedBy()));
 }
 
+// What apply, set or reset did to one module, failed or not.
+QString ModuleCommands::writeJson(const PortEntry &port, const Result &result) const
+{
+    QStringList changes;
+    for (const auto &change : result.changes)
+        changes << changeJson(change);
+    QStringList written;
+    for (const QString &group : result.written)
+        written << SettingsDocument::valueText(group);
+    const QString verified = result.verified ? SettingsDocument::valueText(*result.verified) : QString("null");
+    return jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
+                        "\"changes\": " + jsonArray(changes, m_several ? "  " : ""),
+                        "\"written\": [" + written.join(", ") + ']', "\"verified\": " + verified,
+                        jsonMember("exitStatus", result.exitStatus), jsonMember("message", result.message) });
+}
+
 QString ModuleCommands::failureJson(const PortEntry &port, const Result &result) const
 {
     return jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
@@ -458,28 +493,47 @@ bool ModuleCommands::confirmed(const QString &question)
     return m_options.yes || m_console.confirm(question);
 }
 
-ModuleCommands::Result ModuleCommands::notConfirmed(const PortEntry &port)
+ModuleCommands::Result ModuleCommands::notConfirmed(const PortEntry &port, const Result &result)
 {
     if (interruptedBy())
-        return failed(port, ExitNoModule, { interruptionText(), tr("nothing was written to this module") });
-    return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") });
+        return failed(port, ExitNoModule, { interruptionText(), tr("nothing was written to this module") }, result);
+    return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") }, result);
 }
 
 // Each line goes to the error stream under the port's name; the last is the
 // message of the port's JSON element.
 ModuleCommands::Result ModuleCommands::failed(const PortEntry &port, int exitStatus, const QStringList &lines)
 {
+    return failed(port, exitStatus, lines, Result());
+}
+
+ModuleCommands::Result ModuleCommands::failed(const PortEntry &port, int exitStatus, const QStringList &lines,
+                                              Result result)
+{
     for (const QString &line : lines)
         m_console.printError(port.portName + ": " + line);
-    return { exitStatus, lines.isEmpty() ? QString() : lines.last(), QString(), QByteArray() };
+    result.exitStatus = exitStatus;
+    result.message = lines.isEmpty() ? QString() : lines.last();
+    return result;
+}
+
+// What ended a write without an error: a note, and the message of its JSON
+// element.
+ModuleCommands::Result ModuleCommands::done(const PortEntry &port, const QString &line, Result result)
+{
+    note(port, line);
+    result.message = line;
+    return result;
 }
 
 QString ModuleCommands::named(const PortEntry &port, const QString &line) const
 {
-    return m_options.everyPort ? port.portName + ": " + line : line;
+    return m_several ? port.portName + ": " + line : line;
 }
 
+// With JSON output the notes are in the JSON.
 void ModuleCommands::note(const PortEntry &port, const QString &line)
 {
-    m_console.note(named(port, line));
+    if (!m_options.json)
+        m_console.note(named(port, line));
 }

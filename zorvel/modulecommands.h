@@ -29,9 +29,10 @@ struct CommandOptions {
 
 // The commands that read or write modules. One loop runs a command on each
 // chosen port in turn, opening one at a time, and returns the worst exit
-// status; with every port chosen, output names the port and JSON output is
-// an array with one element a port, a port that failed among them. A write
-// first prints its plan, then asks once a module.
+// status; with every port chosen, or several named, output names the port
+// and JSON output is an array with one element a port, a port that failed
+// among them. A write first prints its plan, then asks once a module; with
+// JSON output its element says what was planned, written and verified.
 class ModuleCommands
 {
     Q_DECLARE_TR_FUNCTIONS(ModuleCommands)
@@ -49,13 +50,17 @@ public:
 
 private:
     // What a command made of one module: its exit status, the last error
-    // printed for it, its JSON element when the output is JSON, and the
-    // document that export writes to a file.
+    // printed for it or what a write did, its JSON element when the output
+    // is JSON, the document that export writes to a file, and what a write
+    // planned, sent and found when it read the module back.
     struct Result {
         int exitStatus = 0;
         QString message;
         QString json;
         QByteArray document;
+        QList<SettingsDocument::Difference> changes;
+        QStringList written;
+        std::optional<bool> verified;
     };
     // The module's settings as it holds them, and a document merged over them.
     struct Plan {
@@ -71,9 +76,9 @@ private:
     Result apply(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     Result reset(const PortEntry &port, ServiceSession &session);
     Result write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
-                 const QStringList &groups);
+                 const QStringList &groups, Result result);
     Result verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,
-                  const QStringList &groups);
+                  const QStringList &groups, Result result);
     std::variant<Plan, Result> plan(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     std::optional<QList<SettingsDocument::Entry>> readEntries(const PortEntry &port, ServiceSession &session);
     std::optional<ModuleSettings> readSettings(ServiceSession &session);
@@ -81,14 +86,20 @@ private:
     int interruptedBy() const;
     QString interruptionText() const;
     QString failureJson(const PortEntry &port, const Result &result) const;
+    QString writeJson(const PortEntry &port, const Result &result) const;
     bool confirmed(const QString &question);
-    Result notConfirmed(const PortEntry &port);
+    Result notConfirmed(const PortEntry &port, const Result &result);
     Result failed(const PortEntry &port, int exitStatus, const QStringList &lines);
+    Result failed(const PortEntry &port, int exitStatus, const QStringList &lines, Result result);
+    Result done(const PortEntry &port, const QString &line, Result result);
     QString named(const PortEntry &port, const QString &line) const;
     void note(const PortEntry &port, const QString &line);
 
     Console &m_console;
     CommandOptions m_options;
+    // Every port chosen, or several named: output names the port, and JSON
+    // is an array.
+    bool m_several = false;
     int m_tablesShown = 0;
     std::unique_ptr<Interruption> m_interruption;
 };

@@ -2,6 +2,8 @@
 
 #include "serviceport.h"
 
+#include <algorithm>
+
 PortSelection::PortSelection(const Choice &choice, const PortLister &listPorts)
     : m_choice(choice), m_listPorts(listPorts)
 {
@@ -9,28 +11,51 @@ PortSelection::PortSelection(const Choice &choice, const PortLister &listPorts)
 
 bool PortSelection::select()
 {
-    const int chosen = int(!m_choice.name.isEmpty()) + int(!m_choice.serialNumber.isEmpty()) + int(m_choice.all);
+    const int chosen = int(!m_choice.names.isEmpty()) + int(!m_choice.serialNumbers.isEmpty()) + int(m_choice.all);
     if (chosen > 1)
         return fail(tr("choose one of --port, --serial and --all"), true);
-    if (!m_choice.name.isEmpty()) {
-        m_ports = { { m_choice.name, QString(), usbSerialNumber(m_choice.name), m_choice.name, QString() } };
-        return true;
-    }
+    if (!m_choice.names.isEmpty())
+        return selectNamed();
     const QList<PortEntry> found = servicePorts(m_listPorts());
-    QList<PortEntry> matching;
-    for (const PortEntry &port : found) {
-        if (m_choice.serialNumber.isEmpty() || port.serialNumber == m_choice.serialNumber)
-            matching << port;
-    }
-    if (matching.isEmpty() && !m_choice.serialNumber.isEmpty())
-        return fail(tr("no ZORVEL service port has the serial number %1; %2")
-                        .arg(m_choice.serialNumber, foundText(found)), false);
-    if (matching.isEmpty())
+    if (!m_choice.serialNumbers.isEmpty())
+        return selectBySerialNumber(found);
+    if (found.isEmpty())
         return fail(tr("no ZORVEL service port found"), false);
-    if (matching.size() > 1 && !m_choice.all)
+    if (found.size() > 1 && !m_choice.all)
         return fail(tr("%1; choose one with --port or --serial, or take them all with --all")
-                        .arg(foundText(matching)), true);
-    m_ports = matching;
+                        .arg(foundText(found)), true);
+    m_ports = found;
+    return true;
+}
+
+bool PortSelection::selectNamed()
+{
+    QStringList devices;
+    for (const QString &name : m_choice.names) {
+        const QString device = deviceIdentity(name);
+        const int earlier = devices.indexOf(device);
+        if (earlier >= 0)
+            return fail(tr("--port names one port twice: %1 and %2 are %3")
+                            .arg(m_choice.names.at(earlier), name, device), true);
+        devices << device;
+        m_ports << PortEntry { name, QString(), usbSerialNumber(name), name, QString() };
+    }
+    return true;
+}
+
+bool PortSelection::selectBySerialNumber(const QList<PortEntry> &found)
+{
+    for (const QString &serialNumber : m_choice.serialNumbers) {
+        if (m_choice.serialNumbers.count(serialNumber) > 1)
+            return fail(tr("--serial names %1 twice").arg(serialNumber), true);
+        const auto port = std::find_if(found.cbegin(), found.cend(), [&serialNumber](const PortEntry &entry) {
+            return entry.serialNumber == serialNumber;
+        });
+        if (port == found.cend())
+            return fail(tr("no ZORVEL service port has the serial number %1; %2")
+                            .arg(serialNumber, foundText(found)), false);
+        m_ports << *port;
+    }
     return true;
 }
 

@@ -10,11 +10,12 @@
 
 #include <functional>
 
-// Which ports a command works on: the one named by --port, the service port
-// with the serial number of --serial, every service port for --all, or else
-// the single service port there is. The system's port list is asked for only
-// when the choice needs it; a port named by --port gets its serial number
-// from the system for that port alone.
+// Which ports a command works on: those named by --port, the service ports
+// with the serial numbers of --serial, in the order given, every service
+// port for --all, or else the single service port there is. Naming one
+// device twice, also under two names, is a usage error. The system's port
+// list is asked for only when the choice needs it; a port named by --port
+// gets its serial number from the system for that port alone.
 class PortSelection
 {
     Q_DECLARE_TR_FUNCTIONS(PortSelection)
@@ -23,8 +24,8 @@ public:
     using PortLister = std::function<QList<PortEntry>()>;
 
     struct Choice {
-        QString name;
-        QString serialNumber;
+        QStringList names;
+        QStringList serialNumbers;
         bool all = false;
     };
 
@@ -40,6 +41,8 @@ public:
     static QString describe(const PortEntry &port);
 
 private:
+    bool selectNamed();
+    bool selectBySerialNumber(const QList<PortEntry> &found);
     bool fail(const QString &text, bool usage);
     QString foundText(const QList<PortEntry> &found) const;
 

@@ -38,8 +38,8 @@ _zorvel()
         list) options="--json --all-ports" ;;
         show | diff) options="$portoptions --json" ;;
         export) options="$portoptions -o --output" ;;
-        apply | set) options="$portoptions --dry-run --verify --yes" ;;
-        reset) options="$portoptions --dry-run --yes" ;;
+        apply | set) options="$portoptions --dry-run --verify --yes --json" ;;
+        reset) options="$portoptions --dry-run --yes --json" ;;
         help)
             mapfile -t COMPREPLY < <(compgen -W "$commands $common" -- "$cur")
             return ;;

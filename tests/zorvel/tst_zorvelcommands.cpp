@@ -35,6 +35,8 @@ private slots:
     void portSelection();
     void allWithOneSilent();
     void relativePortNameIsThatPath();
+    void writeResults_data();
+    void writeResults();
     void jsonAndStandardInput_data();
     void jsonAndStandardInput();
 
@@ -501,6 +503,65 @@ void TestZorvelCommands::jsonAndStandardInput()
         QVERIFY(!QJsonDocument::fromJson(m_bench->output.toUtf8()).isNull());
     if (arguments.first() == "apply" && !arguments.contains("--yes"))
         QVERIFY2(m_bench->errors.contains("not confirmed: standard input held the document"), qPrintable(m_bench->errors));
+}
+
+// What apply, set and reset did, one object a module, on the ports named,
+// and the frames each module received. %1 and %2 are the two modules'
+// ports; the second one is silent in rows that say so.
+void TestZorvelCommands::writeResults_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("secondSilent");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QList<int>>("writes");
+
+    const QByteArray bitrate = R"({"group": "rs232c", "key": "bitrate", "module": 9600, "file": 19200})";
+    const QByteArray polling = R"({"group": "usbtmc", "key": "autoSerialPoll", "module": false, "file": true})";
+    const QByteArray wrote = R"("exitStatus": 0, "message": "wrote the %3 settings; power-cycle the ZORVEL for them to take effect"})";
+    QTest::newRow("set on one module") << QStringList { "set", "bitrate=19200", "--port", "%1" } << false << 0
+        << R"({"port": "%1", "serialNumber": "", "changes": [)" + bitrate + R"(], "written": ["rs232c"],
+              "verified": null, )" + QByteArray(wrote).replace("%3", "rs232c") << QList<int> { 1, 0 };
+    QTest::newRow("verified on two named modules")
+        << QStringList { "set", "autoSerialPoll=true", "--verify", "--port", "%1", "--port", "%2" } << false << 0
+        << QByteArray("[") + R"({"port": "%1", "serialNumber": "", "changes": [)" + polling + R"(], "written": ["usbtmc"],
+              "verified": true, )" + QByteArray(wrote).replace("%3", "usbtmc") + ", "
+              + R"({"port": "%2", "serialNumber": "", "changes": [)" + polling + R"(], "written": ["usbtmc"],
+              "verified": true, )" + QByteArray(wrote).replace("%3", "usbtmc") + "]" << QList<int> { 1, 1 };
+    QTest::newRow("dry run") << QStringList { "set", "bitrate=19200", "--dry-run", "--port", "%1" } << false << 0
+        << R"({"port": "%1", "serialNumber": "", "changes": [)" + bitrate + R"(], "written": [], "verified": null,
+              "exitStatus": 0, "message": "dry run: would write rs232c; nothing written"})" << QList<int> { 0, 0 };
+    QTest::newRow("nothing to write") << QStringList { "set", "bitrate=9600", "--port", "%1" } << false << 0
+        << QByteArray(R"({"port": "%1", "serialNumber": "", "changes": [], "written": [], "verified": null,
+              "exitStatus": 0, "message": "nothing to write"})") << QList<int> { 0, 0 };
+    QTest::newRow("the second silent") << QStringList { "set", "bitrate=19200", "--port", "%1", "--port", "%2" } << true
+        << 3 << QByteArray("[") + R"({"port": "%1", "serialNumber": "", "changes": [)" + bitrate + R"(], "written": ["rs232c"],
+              "verified": null, )" + QByteArray(wrote).replace("%3", "rs232c") + ", "
+              + R"({"port": "%2", "serialNumber": "", "changes": [], "written": [], "verified": null,
+              "exitStatus": 3, "message": "no reply within 200 ms"}])" << QList<int> { 1, 0 };
+    QTest::newRow("reset") << QStringList { "reset", "--port", "%1" } << false << 0
+        << QByteArray(R"({"port": "%1", "serialNumber": "", "changes": [], "written": ["reset"], "verified": null,
+              "exitStatus": 0, "message": "reset to factory defaults; power-cycle the ZORVEL for them to take effect"})")
+        << QList<int> { 1, 0 };
+    QTest::newRow("one module named twice") << QStringList { "set", "bitrate=19200", "--port", "%1", "--port", "%1" }
+        << false << 2 << QByteArray() << QList<int> { 0, 0 };
+}
+
+void TestZorvelCommands::writeResults()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, json);
+    QFETCH(QList<int>, writes);
+    m_bench->addLine();
+    QFETCH(bool, secondSilent);
+    m_bench->module(1).setSilent(secondSilent);
+    arguments.replaceInStrings("%1", m_bench->path(0)).replaceInStrings("%2", m_bench->path(1));
+
+    QTEST(m_bench->run(arguments + QStringList { "--yes", "--json", "--timeout", "200" }), "exitCode");
+    json.replace("%1", m_bench->path(0).toUtf8()).replace("%2", m_bench->path(1).toUtf8());
+    QCOMPARE(QJsonDocument::fromJson(m_bench->output.toUtf8()), QJsonDocument::fromJson(json));
+    QCOMPARE(m_bench->output.isEmpty(), json.isEmpty());
+    QCOMPARE(QList<int>({ int(m_bench->writes(0).size()), int(m_bench->writes(1).size()) }), writes);
 }
 
 QTEST_GUILESS_MAIN(TestZorvelCommands)

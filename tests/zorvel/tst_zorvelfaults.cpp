@@ -363,8 +363,8 @@ void TestZorvelFaults::documentsAndArguments_data()
                                                   << noArguments << "larger than 64 KiB";
     QTest::newRow("set key twice") << QByteArray() << QStringList { "set", "bitrate=9600", "bitrate=19200" }
                                    << "bitrate=19200: rs232c.bitrate is given more than once";
-    QTest::newRow("port twice") << QByteArray() << QStringList { "show", "--port", "a", "--port", "b" }
-                                << "--port is given more than once";
+    QTest::newRow("one port named twice") << QByteArray() << QStringList { "show", "--port", "a", "--port", "/dev/a" }
+                                          << "--port names one port twice: a and /dev/a are /dev/a";
     QTest::newRow("output twice") << QByteArray() << QStringList { "export", "-o", "a", "--output", "b" }
                                   << "--output is given more than once";
     QTest::newRow("empty port") << QByteArray() << QStringList { "show", "--port", "" } << "--port needs a value";

@@ -51,7 +51,7 @@ void TestZorvelProgram::run_data()
     QTest::addColumn<QString>("errors");
 
     const QString usage = "Usage: zorvel [-v|-q] COMMAND [OPTIONS]\n";
-    const QString applyUsage = "zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes]";
+    const QString applyUsage = "zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]";
     const QString notConfirmed = "? [y/N]\nnot confirmed: standard input is not a terminal; give --yes to write "
                                  "without asking\n";
     QTest::newRow("--help") << QStringList { "--help" } << 0 << usage << QString();
