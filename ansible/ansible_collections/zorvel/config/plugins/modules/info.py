@@ -1,0 +1,127 @@
+#!/usr/bin/python
+# -*- coding: utf-8 -*-
+# Copyright: ZORVEL Custom Config developers
+# MIT License (see the LICENSE file of ZORVEL Custom Config)
+
+from __future__ import absolute_import, division, print_function
+__metaclass__ = type
+
+DOCUMENTATION = r'''
+---
+module: info
+short_description: Read the identity and settings of ZORVEL modules
+description:
+  - Reads ZORVEL GPIB converter modules over their USB service ports with C(zorvel show --json),
+    the command line of ZORVEL Custom Config, and returns each module's settings document.
+  - Never changes anything.
+version_added: "1.0.4"
+author:
+  - ZORVEL Custom Config developers
+options:
+  port:
+    description:
+      - The service ports to read, each a name such as C(ttyACM0) or C(COM3), or a device path.
+      - Without I(port) and I(serial), every service port there is.
+    type: list
+    elements: str
+  serial:
+    description:
+      - The service ports to read, by the USB serial numbers of their modules.
+    type: list
+    elements: str
+  timeout:
+    description:
+      - How long to wait for each reply of a module, in milliseconds.
+    type: int
+    default: 1000
+  executable:
+    description:
+      - The C(zorvel) program to run, by name on C(PATH) or by path.
+    type: str
+    default: zorvel
+attributes:
+  check_mode:
+    support: full
+    details: Reads only, in check mode as otherwise.
+  diff_mode:
+    support: none
+notes:
+  - A module that cannot be reached or does not answer fails the task with C(zorvel)'s message in
+    I(msg) and its exit status in I(rc); I(modules) then still holds what was read, a failed module
+    as its port, serial number, message and exit status.
+  - With every service port and none found, I(modules) is empty and the task does not fail.
+requirements:
+  - zorvel, the command line of ZORVEL Custom Config, on the managed host
+'''
+
+EXAMPLES = r'''
+- name: Every module of the station
+  zorvel.config.info:
+  register: station
+
+- name: The bit rate of each module
+  ansible.builtin.debug:
+    msg: "{{ item.module.serialNumber }}: {{ item.rs232c.bitrate }}"
+  loop: "{{ station.modules }}"
+
+- name: Two modules by their serial numbers
+  zorvel.config.info:
+    serial: [ZV000001, ZV000002]
+'''
+
+RETURN = r'''
+modules:
+  description: The settings document of each module read, as C(zorvel show --json --all) gives them.
+  returned: always
+  type: list
+  elements: dict
+  sample:
+    - format: zorvel-settings/1
+      module: {port: /dev/ttyACM0, serialNumber: ZV000001, version: 01.02.07, hostInterface: RS232C,
+               gpibAddress: 5, customMode: false, idn: "MAKER,MODEL,SN1,1.0"}
+      rs232c: {bitrate: 9600, stopbits: 1, flowControl: NONE, termchar: "0x0A", block4882: true,
+               idnQuery: "*IDN?", pelta: false}
+      usbtmc: {autoSerialPoll: false, autoSerialPollInterval: 1000}
+rc:
+  description: The exit status of C(zorvel).
+  returned: failure
+  type: int
+  sample: 3
+'''
+
+from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.zorvel.config.plugins.module_utils.zorvel import (
+    COMMON_ARGUMENTS, failure_message, port_arguments, run_zorvel)
+
+# zorvel's exit status when no module could be reached.
+NO_MODULE = 3
+
+
+def argument_spec():
+    spec = dict(
+        port=dict(type="list", elements="str"),
+        serial=dict(type="list", elements="str"),
+    )
+    spec.update(COMMON_ARGUMENTS)
+    return spec
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=argument_spec(),
+        mutually_exclusive=[("port", "serial")],
+        supports_check_mode=True,
+    )
+    named = port_arguments(module.params["port"], module.params["serial"])
+    status, result, errors = run_zorvel(module, ["show", "--json"] + (named or ["--all"]))
+    modules = result if isinstance(result, list) else [result] if result else []
+    if status == NO_MODULE and not named and not modules:
+        module.warn(errors.strip() or "no ZORVEL service port found")
+        module.exit_json(changed=False, modules=[])
+    if status != 0:
+        module.fail_json(msg=failure_message(result, errors), rc=status, modules=modules)
+    module.exit_json(changed=False, modules=modules)
+
+
+if __name__ == "__main__":
+    main()
