@@ -26,9 +26,10 @@ BUILD_PACKAGES=(
 )
 
 # The sanitizer build's compiler; a virtual X display for the start-up test;
-# python3 for the icon script and the manual's test.
+# python3 for the icon script and the manual's test; ansible-core and pytest
+# for the Ansible collection's test.
 TEST_PACKAGES=(
-    clang libclang-rt-14-dev xvfb xauth xdotool python3
+    clang libclang-rt-14-dev xvfb xauth xdotool python3 ansible-core python3-pytest
 )
 
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test

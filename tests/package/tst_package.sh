@@ -33,8 +33,14 @@ done < <(grep -o 'src="images/[^"]*"' "$source/help/manual.html" | sed 's|^src="
 for size in 16 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/zorvel-custom-config.png")
 done
-[ "$with_zorvel" = 1 ] && expected+=($folder/zorvel usr/bin/zorvel usr/share/man/man1/zorvel.1.gz
-                                      usr/share/bash-completion/completions/zorvel)
+collection=usr/share/ansible/collections/ansible_collections/zorvel/config
+if [ "$with_zorvel" = 1 ]; then
+    expected+=($folder/zorvel usr/bin/zorvel usr/share/man/man1/zorvel.1.gz usr/share/bash-completion/completions/zorvel)
+    while read -r file; do
+        expected+=("$collection/$file")
+    done < <(cd "$source/ansible/ansible_collections/zorvel/config" \
+                 && find . -type f ! -name '*.pyc' ! -name '*.tar.gz' | sed 's|^\./||')
+fi
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./||' | LC_ALL=C sort)
 [ "$files" = "$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)" ] \
     || fail "the package holds:"$'\n'"$files"
@@ -60,6 +66,11 @@ done
 if [ "$with_zorvel" = 1 ]; then
     "$root/$folder/zorvel" --help > "$work/help.txt" 2>&1 \
         && grep -q "zorvel" "$work/help.txt" || { cat "$work/help.txt" >&2; fail "zorvel --help"; }
+    # Where Debian's ansible-core finds it without being told.
+    if command -v ansible-doc >/dev/null; then
+        ANSIBLE_COLLECTIONS_PATH="$root/usr/share/ansible/collections" ansible-doc zorvel.config.settings \
+            > "$work/ansible-doc.txt" 2>&1 || { cat "$work/ansible-doc.txt" >&2; fail "ansible-doc of the package"; }
+    fi
 fi
 
 unset QT_QPA_PLATFORM
