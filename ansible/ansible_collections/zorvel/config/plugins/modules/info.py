@@ -29,16 +29,6 @@ options:
       - The service ports to read, by the USB serial numbers of their modules.
     type: list
     elements: str
-  timeout:
-    description:
-      - How long to wait for each reply of a module, in milliseconds.
-    type: int
-    default: 1000
-  executable:
-    description:
-      - The C(zorvel) program to run, by name on C(PATH) or by path.
-    type: str
-    default: zorvel
 attributes:
   check_mode:
     support: full
@@ -50,8 +40,8 @@ notes:
     I(msg) and its exit status in I(rc); I(modules) then still holds what was read, a failed module
     as its port, serial number, message and exit status.
   - With every service port and none found, I(modules) is empty and the task does not fail.
-requirements:
-  - zorvel, the command line of ZORVEL Custom Config, on the managed host
+extends_documentation_fragment:
+  - zorvel.config.zorvel
 '''
 
 EXAMPLES = r'''

@@ -49,16 +49,6 @@ options:
       - Read the written groups back and fail when they differ from what was written.
     type: bool
     default: true
-  timeout:
-    description:
-      - How long to wait for each reply of the module, in milliseconds.
-    type: int
-    default: 1000
-  executable:
-    description:
-      - The C(zorvel) program to run, by name on C(PATH) or by path.
-    type: str
-    default: zorvel
 attributes:
   check_mode:
     support: full
@@ -70,8 +60,8 @@ notes:
   - A value outside the rules, a module that cannot be reached or does not answer, and a
     read-back that differs fail the task with C(zorvel)'s message in I(msg) and its exit status
     in I(rc).
-requirements:
-  - zorvel, the command line of ZORVEL Custom Config, on the managed host
+extends_documentation_fragment:
+  - zorvel.config.zorvel
 '''
 
 EXAMPLES = r'''
