@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     SelDialog selDialog(nullptr);
     selDialog.exec();
-    if (selDialog.selectedPort.portName().isEmpty())
+    if (selDialog.selectedEntry.portName.isEmpty())
         return 0;
 
     WaitDialog waitDialog(nullptr);
@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
 
     QSerialPort port(nullptr);
     QString reason;
-    if (!openServicePort(port, selDialog.selectedPort.systemLocation(), &reason)) {
+    if (!openServicePort(port, selDialog.selectedEntry.systemLocation, &reason)) {
         QMessageBox::information(nullptr, "ZORVEL Error",
                                  "Looks line failed to open!\n"
                                  "Try to recconect the SERVICE PORT or power cycle the ZORVEL module.\n"
@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
     }
     waitDialog.close();
 
-    MainWindow window(selDialog.selectedPort, &port, nullptr);
+    MainWindow window(selDialog.selectedEntry, &port, nullptr);
     window.show();
     return app.exec();
 }

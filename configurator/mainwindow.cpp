@@ -72,7 +72,8 @@ MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *
 }
 
 MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *parent)
-    : QMainWindow(parent), m_portEntry(entry), m_portName(port->portName()),
+    : QMainWindow(parent), m_portEntry(entry),
+      m_portName(entry.portName.isEmpty() ? port->portName() : entry.portName),
       m_channel(new ServiceChannel(port, ServiceChannel::FrameRule::LengthByte, this)), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
@@ -238,12 +239,15 @@ void MainWindow::connectChannel()
     connect(m_channel, &ServiceChannel::rs232cSyncedTo, this, &MainWindow::rs232cWritten);
     connect(m_channel, &ServiceChannel::usbtmcSyncedTo, this, &MainWindow::usbtmcWritten);
     connect(m_channel, &ServiceChannel::factoryDefaultDone, this, [this] {
+        showConnection();
         notify(tr("Factory Default complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
     });
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
     connect(m_channel, &ServiceChannel::restarted, this, &MainWindow::restarted);
     connect(m_channel, &ServiceChannel::lineLost, this, &MainWindow::lineLost);
+    // A module that answers, if with replies too short to read, is not silent.
     connect(m_channel, &ServiceChannel::readBackComplete, &m_silence, &QTimer::stop);
+    connect(m_channel, &ServiceChannel::replyRejected, &m_silence, &QTimer::stop);
     connect(m_channel, &ServiceChannel::ended, &m_silence, &QTimer::stop);
 }
 
@@ -324,6 +328,7 @@ void MainWindow::applyInterlocks()
 // The module has stored what was sent: that is now what it holds.
 void MainWindow::rs232cWritten()
 {
+    showConnection();
     if (m_sentRs232c)
         m_reportedRs232c = std::exchange(m_sentRs232c, std::nullopt);
     notify(tr("RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
@@ -331,6 +336,7 @@ void MainWindow::rs232cWritten()
 
 void MainWindow::usbtmcWritten()
 {
+    showConnection();
     if (m_sentUsbtmc)
         m_reportedUsbtmc = std::exchange(m_sentUsbtmc, std::nullopt);
     notify(tr("USBTMC setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));

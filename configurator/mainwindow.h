@@ -35,8 +35,8 @@ class MainWindow : public QMainWindow
 
 public:
     MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *parent = nullptr);
-    // The port as a list of ports gives it: its description and USB serial
-    // number name the module.
+    // The port as a list of ports gives it: its name, description and USB
+    // serial number name the module.
     MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *parent = nullptr);
     ~MainWindow() override;
 

@@ -85,8 +85,10 @@ void SelDialog::on_cmdQuit_clicked()
 void SelDialog::on_cmdStart_clicked()
 {
     const int index = ui->cboServicePort->currentIndex();
-    if (index >= 0)
-        selectedPort = QSerialPortInfo(servicePorts.at(index).portName);
+    if (index >= 0) {
+        selectedEntry = servicePorts.at(index);
+        selectedPort = QSerialPortInfo(selectedEntry.portName);
+    }
     close();
 }
 

@@ -29,6 +29,8 @@ public:
     static QString itemToolTip(const PortEntry &port);
 
     QSerialPortInfo selectedPort;
+    // The chosen port as the list showed it, also when it went away since.
+    PortEntry selectedEntry;
 
 private slots:
     void on_cmdQuit_clicked();

@@ -31,8 +31,8 @@ QString WindowBench::errorString() const
 MainWindow *WindowBench::startWindow()
 {
     m_readBacks = 0;
-    window = std::make_unique<MainWindow>(PortEntry { line.path(), QString(), SerialNumber, line.path(), QString() },
-                                          &port);
+    window = std::make_unique<MainWindow>(
+        PortEntry { port.portName(), QString(), SerialNumber, line.path(), QString() }, &port);
     QObject::connect(window->findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete,
                      [this] { ++m_readBacks; });
     return window.get();
