@@ -32,13 +32,19 @@ QTextStream &err()
     return stream;
 }
 
+// The simulated module as a list of ports would show a module's: the window
+// and the manual's pictures name it so, whatever pseudo-terminal it is on.
+const PortEntry SimulatedPort { "ttyACM0", "ZORVEL Service Port", "ZV000001", "/dev/ttyACM0", "ZORVEL" };
+
 bool hasDisplay()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-// The window's channel says when every reply of the read-back has come.
+// The window's channel says when every reply of the read-back has come. A
+// module that has not answered after 5 s is given up, and the window's
+// report that it does not answer closed, as a user would.
 bool waitForReadBack(const MainWindow &window)
 {
     bool complete = false;
@@ -47,7 +53,11 @@ bool waitForReadBack(const MainWindow &window)
         complete = true;
         loop.quit();
     });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, [&loop] {
+        if (QWidget *report = QApplication::activeModalWidget())
+            report->close();
+        loop.quit();
+    });
     loop.exec();
     return complete;
 }
@@ -97,8 +107,10 @@ bool saveWriteQuestion(MainWindow &window, const QString &folder)
 // tab filled by the module, and a write question.
 int saveScreenshots(MainWindow &window, const PortEntry &port, const QString &folder)
 {
-    if (!waitForReadBack(window))
-        err() << "maritor-demo: no reply from the module; the screenshots show the placeholders" << Qt::endl;
+    if (!waitForReadBack(window)) {
+        err() << "maritor-demo: no reply from the module; no screenshots were made" << Qt::endl;
+        return 1;
+    }
     QDir().mkpath(folder);
     SelDialog selection({ port }, nullptr);
     selection.show();
@@ -159,7 +171,7 @@ int main(int argc, char *argv[])
     // of a search of that list (about 10 ms) which would find nothing.
     const PortEntry entry = parser.isSet("port")
         ? portEntry(QSerialPortInfo(port))
-        : PortEntry { port.portName(), "ZORVEL Service Port", "ZV000001", path, "ZORVEL" };
+        : SimulatedPort;
     MainWindow window(entry, &port);
     window.show();
 
