@@ -279,29 +279,34 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
 }
 
 // Diff and apply read their document, and set makes one of its assignments,
-// before a port is chosen or opened.
+// before a port is chosen or opened. Where several modules were asked for
+// and none was reached, a script reading JSON finds an empty array.
 int CommandLine::runOnModules(const Command &command, const QCommandLineParser &parser, const CommandOptions &options)
 {
+    const bool several =
+        options.everyPort || parser.values("port").size() > 1 || parser.values("serial").size() > 1;
+    const auto noModule = [&](int exitStatus) {
+        if (options.json && several)
+            m_console.print("[]");
+        return exitStatus;
+    };
     std::optional<SettingsDocument> document;
     if (command.name == "diff" || command.name == "apply") {
         document = readDocument(parser.positionalArguments().first());
         if (!document)
-            return ExitUsage;
+            return noModule(ExitUsage);
     } else if (command.name == "set") {
         QStringList errors;
         document = SettingsDocument::fromAssignments(parser.positionalArguments(), &errors);
         for (const QString &error : errors)
             m_console.printError(error);
         if (!document)
-            return ExitUsage;
+            return noModule(ExitUsage);
     }
     PortSelection selection({ parser.values("port"), parser.values("serial"), options.everyPort }, m_listPorts);
     if (!selection.select()) {
         m_console.printError(selection.errorString());
-        // Every module of none: a script reading the array finds it empty.
-        if (options.json && options.everyPort && !selection.isUsageError())
-            m_console.print("[]");
-        return selection.isUsageError() ? ExitUsage : ExitNoModule;
+        return noModule(selection.isUsageError() ? ExitUsage : ExitNoModule);
     }
     return ModuleCommands(m_console, options).run(moduleAction(command.name), selection.ports(), document);
 }

@@ -51,6 +51,12 @@ QString jsonArray(const QStringList &elements, const QString &indent)
     return "[\n" + indent + "  " + elements.join(",\n" + indent + "  ") + '\n' + indent + ']';
 }
 
+// The members that name a module in its JSON element.
+QStringList portMembers(const PortEntry &port)
+{
+    return { jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber) };
+}
+
 QString changeJson(const SettingsDocument::Difference &change)
 {
     return jsonObject({ jsonMember("group", change.group), jsonMember("key", change.key),
@@ -273,9 +279,7 @@ ModuleCommands::Result ModuleCommands::diff(const PortEntry &port, ServiceSessio
     QStringList objects;
     for (const auto &change : result.changes)
         objects << changeJson(change);
-    result.json = m_several ? jsonObject({ jsonMember("port", port.portName),
-                                           jsonMember("serialNumber", port.serialNumber),
-                                           "\"differences\": " + jsonArray(objects, "  ") })
+    result.json = m_several ? jsonObject(portMembers(port) << "\"differences\": " + jsonArray(objects, "  "))
                             : jsonArray(objects, QString());
     return result;
 }
@@ -475,16 +479,16 @@ QString ModuleCommands::writeJson(const PortEntry &port, const Result &result) c
     for (const QString &group : result.written)
         written << SettingsDocument::valueText(group);
     const QString verified = result.verified ? SettingsDocument::valueText(*result.verified) : QString("null");
-    return jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
-                        "\"changes\": " + jsonArray(changes, m_several ? "  " : ""),
-                        "\"written\": [" + written.join(", ") + ']', "\"verified\": " + verified,
-                        jsonMember("exitStatus", result.exitStatus), jsonMember("message", result.message) });
+    return jsonObject(portMembers(port) << "\"changes\": " + jsonArray(changes, m_several ? "  " : "")
+                                        << "\"written\": [" + written.join(", ") + ']' << "\"verified\": " + verified
+                                        << jsonMember("exitStatus", result.exitStatus)
+                                        << jsonMember("message", result.message));
 }
 
 QString ModuleCommands::failureJson(const PortEntry &port, const Result &result) const
 {
-    return jsonObject({ jsonMember("port", port.portName), jsonMember("serialNumber", port.serialNumber),
-                        jsonMember("message", result.message), jsonMember("exitStatus", result.exitStatus) });
+    return jsonObject(portMembers(port) << jsonMember("message", result.message)
+                                        << jsonMember("exitStatus", result.exitStatus));
 }
 
 // A signal ends the question as the end of its input does.
@@ -500,8 +504,8 @@ ModuleCommands::Result ModuleCommands::notConfirmed(const PortEntry &port, const
     return failed(port, ExitUsage, { tr("not confirmed: nothing was written to this module") }, result);
 }
 
-// Each line goes to the error stream under the port's name; the last is the
-// message of the port's JSON element.
+// Each line goes to the error stream under the port's name; together they
+// are the message of the port's JSON element.
 ModuleCommands::Result ModuleCommands::failed(const PortEntry &port, int exitStatus, const QStringList &lines)
 {
     return failed(port, exitStatus, lines, Result());
@@ -513,7 +517,7 @@ ModuleCommands::Result ModuleCommands::failed(const PortEntry &port, int exitSta
     for (const QString &line : lines)
         m_console.printError(port.portName + ": " + line);
     result.exitStatus = exitStatus;
-    result.message = lines.isEmpty() ? QString() : lines.last();
+    result.message = lines.join('\n');
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "serviceport.h"
 
 #include <algorithm>
+#include <iterator>
 
 PortSelection::PortSelection(const Choice &choice, const PortLister &listPorts)
     : m_choice(choice), m_listPorts(listPorts)
@@ -43,18 +44,23 @@ bool PortSelection::selectNamed()
     return true;
 }
 
+// Two modules can share a serial number; then which one is meant is left
+// to --port.
 bool PortSelection::selectBySerialNumber(const QList<PortEntry> &found)
 {
     for (const QString &serialNumber : m_choice.serialNumbers) {
         if (m_choice.serialNumbers.count(serialNumber) > 1)
             return fail(tr("--serial names %1 twice").arg(serialNumber), true);
-        const auto port = std::find_if(found.cbegin(), found.cend(), [&serialNumber](const PortEntry &entry) {
-            return entry.serialNumber == serialNumber;
-        });
-        if (port == found.cend())
+        QList<PortEntry> matching;
+        std::copy_if(found.cbegin(), found.cend(), std::back_inserter(matching),
+                     [&serialNumber](const PortEntry &entry) { return entry.serialNumber == serialNumber; });
+        if (matching.isEmpty())
             return fail(tr("no ZORVEL service port has the serial number %1; %2")
                             .arg(serialNumber, foundText(found)), false);
-        m_ports << *port;
+        if (matching.size() > 1)
+            return fail(tr("the serial number %1 is not one module's; %2; choose with --port")
+                            .arg(serialNumber, foundText(matching)), true);
+        m_ports << matching.first();
     }
     return true;
 }

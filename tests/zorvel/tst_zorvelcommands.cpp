@@ -34,6 +34,7 @@ private slots:
     void portSelection_data();
     void portSelection();
     void allWithOneSilent();
+    void sharedSerialNumberIsRefused();
     void relativePortNameIsThatPath();
     void writeResults_data();
     void writeResults();
@@ -370,6 +371,9 @@ void TestZorvelCommands::portSelection_data()
     QTest::newRow("several found") << 2 << QStringList() << 2 << "SN1), %2 (ZORVEL Service Port, serial number SN2)";
     QTest::newRow("all, one found") << 1 << QStringList { "--all" } << 0 << QString();
     QTest::newRow("by serial number") << 2 << QStringList { "--serial", "SN2" } << 0 << QString();
+    QTest::newRow("by two serial numbers") << 2 << QStringList { "--serial", "SN2", "--serial", "SN1" } << 0 << QString();
+    QTest::newRow("a serial number twice") << 2 << QStringList { "--serial", "SN1", "--serial", "SN1" } << 2
+                                           << "--serial names SN1 twice";
     QTest::newRow("serial number not found") << 2 << QStringList { "--serial", "SN9" } << 3
                                              << "no ZORVEL service port has the serial number SN9; found: %1";
     QTest::newRow("two choices") << 1 << QStringList { "--all", "--port", "x" } << 2
@@ -399,12 +403,27 @@ void TestZorvelCommands::portSelection()
     QVERIFY2(m_bench->errors.contains(error), qPrintable(m_bench->errors));
     if (exitCode == 0) {
         QVERIFY(m_bench->output.contains(arguments.contains("SN2") ? m_bench->path(1) : m_bench->path(0)));
-        QCOMPARE(QJsonDocument::fromJson(m_bench->output.toUtf8()).isArray(), arguments.contains("--all"));
+        const QJsonDocument json = QJsonDocument::fromJson(m_bench->output.toUtf8());
+        QCOMPARE(json.isArray(), arguments.contains("--all") || arguments.count("--serial") > 1);
+        if (arguments.count("--serial") > 1)
+            QCOMPARE(json.array().at(0)["module"]["port"].toString(), m_bench->path(1));
     }
     // With --all, every module of none is an empty array.
     if (exitCode == 3)
         QCOMPARE(m_bench->output, QString(arguments.contains("--all") ? "[]\n" : ""));
     QVERIFY2(!m_bench->errors.contains("Install"), qPrintable(m_bench->errors));
+}
+
+// Two modules that share a serial number are not told apart by it.
+void TestZorvelCommands::sharedSerialNumberIsRefused()
+{
+    m_bench->addLine();
+    m_bench->systemPorts = m_bench->servicePorts();
+    m_bench->systemPorts[1].serialNumber = "SN1";
+
+    QCOMPARE(m_bench->run({ "set", "bitrate=19200", "--yes", "--serial", "SN1" }), 2);
+    QVERIFY2(m_bench->errors.contains("the serial number SN1 is not one module's; found: "), qPrintable(m_bench->errors));
+    QCOMPARE(m_bench->writes(0) + m_bench->writes(1), QList<QByteArray>());
 }
 
 // A silent module is asked once and given up after the timeout; the other
@@ -544,7 +563,7 @@ void TestZorvelCommands::writeResults_data()
               "exitStatus": 0, "message": "reset to factory defaults; power-cycle the ZORVEL for them to take effect"})")
         << QList<int> { 1, 0 };
     QTest::newRow("one module named twice") << QStringList { "set", "bitrate=19200", "--port", "%1", "--port", "%1" }
-        << false << 2 << QByteArray() << QList<int> { 0, 0 };
+        << false << 2 << QByteArray("[]") << QList<int> { 0, 0 };
 }
 
 void TestZorvelCommands::writeResults()
