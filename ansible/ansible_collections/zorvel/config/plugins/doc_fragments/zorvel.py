@@ -18,7 +18,7 @@ options:
     default: 1000
   executable:
     description:
-      - The C(zorvel) program to run, by name on C(PATH) or by path.
+      - The C(zorvel) program to run, by name on C(PATH) or by absolute path.
     type: str
     default: zorvel
 requirements:

@@ -24,6 +24,8 @@ def executable_path(module):
     """The zorvel to run: a path as given, or a name looked up on PATH."""
     executable = module.params["executable"]
     if os.path.sep in executable:
+        if not os.path.isabs(executable):
+            module.fail_json(msg="executable: give a name on PATH or an absolute path, not %s" % executable)
         if not os.access(executable, os.X_OK):
             module.fail_json(msg="%s is not an executable file" % executable)
         return executable

@@ -37,8 +37,10 @@ attributes:
     support: none
 notes:
   - A module that cannot be reached or does not answer fails the task with C(zorvel)'s message in
-    I(msg) and its exit status in I(rc); I(modules) then still holds what was read, a failed module
-    as its port, serial number, message and exit status.
+    I(msg) and its exit status in I(rc); I(modules) then still holds what was read and, where several
+    modules were read, each that failed as its port, serial number, message and exit status.
+  - What C(zorvel) says besides, such as a module holding values its interlocks do not allow, becomes
+    a warning.
   - With every service port and none found, I(modules) is empty and the task does not fail.
 extends_documentation_fragment:
   - zorvel.config.zorvel
@@ -110,6 +112,8 @@ def main():
         module.exit_json(changed=False, modules=[])
     if status != 0:
         module.fail_json(msg=failure_message(result, errors), rc=status, modules=modules)
+    for line in errors.splitlines():
+        module.warn(line)
     module.exit_json(changed=False, modules=modules)
 
 

@@ -87,18 +87,18 @@ changes:
   sample: [{group: rs232c, key: bitrate, module: 9600, file: 19200}]
 written:
   description: The groups of settings sent to the module; none in check mode.
-  returned: always
+  returned: when zorvel ran
   type: list
   elements: str
   sample: [rs232c]
 verified:
-  description: Whether the groups read back match what was written; null when nothing was written or I(verify) is false.
-  returned: always
+  description: Whether the groups read back match what was written; null when nothing was read back (I(verify) false, check mode, nothing to write, or a read-back that did not finish).
+  returned: when zorvel ran
   type: bool
   sample: true
 module:
   description: The module's port and the USB serial number of its service port.
-  returned: always
+  returned: when zorvel ran
   type: dict
   sample: {port: /dev/ttyACM0, serialNumber: ZV000001}
 rc:
@@ -179,6 +179,8 @@ def main():
         outcome["diff"] = differences(changes)
     if status != 0:
         module.fail_json(msg=failure_message(result, errors), rc=status, **outcome)
+    for line in errors.splitlines():
+        module.warn(line)
     module.exit_json(**outcome)
 
 
