@@ -6,6 +6,7 @@
 #   tst_package.sh CPACK BUILD_DIR SOURCE_DIR VERSION WITH_ZORVEL(0|1)   (under xvfb-run)
 set -euo pipefail
 cpack=$1 build=$2 source=$3 version=$4 with_zorvel=$5
+source "$(dirname "$0")/../support/manualpictures.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -28,8 +29,8 @@ expected=(
 )
 # Every picture the manual shows, beside it.
 while read -r picture; do
-    expected+=("$folder/help/$picture")
-done < <(grep -o 'src="images/[^"]*"' "$source/help/manual.html" | sed 's|^src="||; s|"$||')
+    expected+=("$folder/$picture")
+done < <(manual_pictures "$source/help/manual.html")
 for size in 16 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/zorvel-custom-config.png")
 done

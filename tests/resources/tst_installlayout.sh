@@ -7,6 +7,7 @@
 #   tst_installlayout.sh CMAKE BUILD_DIR MANUAL WITH_USBDRV(0|1)
 set -euo pipefail
 cmake=$1 build=$2 manual=$3 with_usbdrv=$4
+source "$(dirname "$0")/../support/manualpictures.sh"
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
@@ -17,7 +18,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 files=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 expected="LICENSE Maritor THIRD-PARTY-NOTICES.txt help/manual.html zorvel"
-expected+=" $(grep -o 'src="images/[^"]*"' "$manual" | sed 's|^src="|help/|; s|"$||')"
+expected+=" $(manual_pictures "$manual")"
 [ "$with_usbdrv" = 1 ] && expected+=" usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe"
 expected=$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort -u | tr '\n' ' ')
 [ "$files" = "${expected# }" ] || fail "installed: $files"

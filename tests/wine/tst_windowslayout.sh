@@ -10,6 +10,7 @@
 #   tst_windowslayout.sh CMAKE WINDOWS_BUILD OBJDUMP MANUAL
 set -euo pipefail
 cmake=$1 windows=$2 objdump=$3 manual=$4
+source "$(dirname "$0")/../support/manualpictures.sh"
 
 layout=$(mktemp -d)
 trap 'rm -rf "$layout"' EXIT
@@ -20,7 +21,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 files=$(cd "$layout" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 expected="LICENSE.txt Maritor.exe Qt5Core.dll Qt5Gui.dll Qt5SerialPort.dll Qt5Widgets.dll THIRD-PARTY-NOTICES.txt "
-expected+="help/manual.html $(grep -o 'src="images/[^"]*"' "$manual" | sed 's|^src="|help/|; s|"$||') "
+expected+="help/manual.html $(manual_pictures "$manual") "
 expected+="libgcc_s_seh-1.dll libstdc++-6.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll "
 expected+="usbdrv/DPInst.exe usbdrv/DPInst64.exe usbdrv/Tarnwick.exe zorvel.exe "
 expected=$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort -u | tr '\n' ' ')

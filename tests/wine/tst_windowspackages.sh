@@ -10,6 +10,7 @@
 #   tst_windowspackages.sh CMAKE OBJDUMP MSIINFO MSIEXTRACT PACKAGES_DIR VERSION
 set -euo pipefail
 cmake=$1 objdump=$2 msiinfo=$3 msiextract=$4 packages=$5 version=$6
+source "$(dirname "$0")/../support/manualpictures.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -32,7 +33,7 @@ folder_bytes=$(find "$layout" -type f -printf '%s\n' | awk '{ s += $1 } END { pr
 files_of() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort); }
 "$cmake" -E chdir "$work" "$cmake" -E tar xf "$zip"
 [ "$(files_of "$work/ZORVEL Custom Config")" = "$(files_of "$layout")" ] || fail "the zip holds: $(files_of "$work")"
-pictures=$(grep -o 'src="images/[^"]*"' "$layout/help/manual.html" | sed 's|^src="|help/|; s|"$||')
+pictures=$(manual_pictures "$layout/help/manual.html")
 [ -n "$pictures" ] || fail "the manual shows no pictures"
 for file in LICENSE.txt THIRD-PARTY-NOTICES.txt Maritor.exe zorvel.exe help/manual.html usbdrv/Tarnwick.exe $pictures; do
     [ -f "$work/ZORVEL Custom Config/$file" ] || fail "the zip holds no $file"
