@@ -1,6 +1,6 @@
 // The channel on its own, over a pseudo-terminal with the simulated module:
-// its two frame rules, when a read-back is complete, and what stops a
-// request before it leaves.
+// when a read-back is complete, and what stops a request before it leaves.
+// Its frame rules are tested through the programs that use them.
 
 #include "servicechannel.h"
 #include "simulatedline.h"
@@ -30,8 +30,6 @@ class TestServiceChannel : public QObject
 
 private slots:
     void init();
-    void frameRules_data();
-    void frameRules();
     void readBackCompleteNeedsDecodedReplies();
     void waitingLineStopsRequest_data();
     void waitingLineStopsRequest();
@@ -53,45 +51,6 @@ void TestServiceChannel::openPort(QSerialPort &port)
 {
     port.setPortName(m_line->path());
     QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-}
-
-void TestServiceChannel::frameRules_data()
-{
-    QTest::addColumn<bool>("strict");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("error");
-
-    const QByteArray foreign = hex("4e310700");
-    const int open = int(ServiceChannel::State::Open);
-    const int notAFrame = int(ServiceChannel::State::NotAFrame);
-    QTest::newRow("length byte: a frame without M0 is taken") << false << foreign << open << QString();
-    QTest::newRow("strict: a frame without M0 ends it") << true << foreign << notAFrame
-                                                        << "the module sent bytes that are not a frame: 4e 31 07 00";
-    QTest::newRow("strict: half of M0 waits for the rest") << true << hex("4d") << open << QString();
-    QTest::newRow("strict: bytes that cannot begin a frame") << true << hex("fffe") << notAFrame
-                                                             << "the module sent bytes that are not a frame: ff fe";
-}
-
-void TestServiceChannel::frameRules()
-{
-    QFETCH(bool, strict);
-    QFETCH(QByteArray, bytes);
-    QSerialPort port;
-    openPort(port);
-    ServiceChannel channel(&port, strict ? ServiceChannel::FrameRule::RequireMagic
-                                         : ServiceChannel::FrameRule::LengthByte);
-    QSignalSpy received(&channel, &ServiceChannel::frameReceived);
-    QSignalSpy ended(&channel, &ServiceChannel::ended);
-
-    m_line->module().sendRaw(bytes);
-    QVERIFY(m_line->waitUntilDelivered());
-    QTest::qWait(50);
-    QTEST(int(channel.state()), "state");
-    QTEST(channel.errorString(), "error");
-    QCOMPARE(ended.count(), channel.state() == ServiceChannel::State::Open ? 0 : 1);
-    QCOMPARE(port.isOpen(), channel.state() == ServiceChannel::State::Open);
-    QCOMPARE(received.count(), bytes.size() >= 4 ? 1 : 0);
 }
 
 // A reply too short for its layout is announced, not counted: the
