@@ -153,9 +153,9 @@ def test_documentation_renders_and_matches_the_arguments(name):
     sys.path.insert(0, str(COLLECTIONS.parent))
     sys.path.insert(0, str(COLLECTIONS))
     module = __import__("ansible_collections.zorvel.config.plugins.modules." + name, fromlist=["argument_spec"])
-    spec = module.argument_spec()
-    assert sorted(options) == sorted(spec)
-    for option, argument in spec.items():
+    arguments = module.argument_spec()
+    assert sorted(options) == sorted(arguments)
+    for option, argument in arguments.items():
         assert options[option]["type"] == argument["type"], option
         assert options[option].get("default") == argument.get("default"), option
 

@@ -90,12 +90,12 @@ NO_MODULE = 3
 
 
 def argument_spec():
-    spec = dict(
+    arguments = dict(
         port=dict(type="list", elements="str"),
         serial=dict(type="list", elements="str"),
     )
-    spec.update(COMMON_ARGUMENTS)
-    return spec
+    arguments.update(COMMON_ARGUMENTS)
+    return arguments
 
 
 def main():

@@ -138,15 +138,15 @@ def differences(changes):
 
 
 def argument_spec():
-    spec = dict(
+    arguments = dict(
         port=dict(type="str"),
         serial=dict(type="str"),
         settings=dict(type="dict"),
         src=dict(type="path"),
         verify=dict(type="bool", default=True),
     )
-    spec.update(COMMON_ARGUMENTS)
-    return spec
+    arguments.update(COMMON_ARGUMENTS)
+    return arguments
 
 
 def main():
