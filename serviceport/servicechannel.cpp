@@ -185,7 +185,9 @@ bool ServiceChannel::write(const QList<QByteArray> &frames)
     m_writing = true;
     for (const QByteArray &frame : frames) {
         emit frameSent(frame);
-        complete = complete && m_port->write(frame) == frame.size();
+        complete = m_port->write(frame) == frame.size();
+        if (!complete)
+            break;
     }
     complete = complete && m_port->flush();
     m_writing = false;
