@@ -11,9 +11,9 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
-class ServiceChannel;
-
 #include <optional>
+
+class ServiceChannel;
 
 namespace Ui {
 class MainWindow;

@@ -153,6 +153,12 @@ ModuleCommands::Action moduleAction(const QString &command)
     return ModuleCommands::Action::Apply;
 }
 
+// Every port, or more than one port or serial number named.
+bool asksForSeveral(const QCommandLineParser &parser, const CommandOptions &options)
+{
+    return options.everyPort || parser.values("port").size() > 1 || parser.values("serial").size() > 1;
+}
+
 } // namespace
 
 CommandLine::CommandLine(Console &console, const PortSelection::PortLister &listPorts)
@@ -217,8 +223,7 @@ int CommandLine::runCommand(const Command &command, const QStringList &arguments
         return help(parser.positionalArguments());
     if (command.name == "list")
         return ModuleCommands(m_console, *options).list(m_listPorts());
-    if (command.name == "export"
-        && (options->everyPort || parser.values("port").size() > 1 || parser.values("serial").size() > 1))
+    if (command.name == "export" && asksForSeveral(parser, *options))
         return usageError(tr("export writes the document of one module; choose it with --port or --serial"),
                           command.name);
     return runOnModules(command, parser, *options);
@@ -283,10 +288,8 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
 // and none was reached, a script reading JSON finds an empty array.
 int CommandLine::runOnModules(const Command &command, const QCommandLineParser &parser, const CommandOptions &options)
 {
-    const bool several =
-        options.everyPort || parser.values("port").size() > 1 || parser.values("serial").size() > 1;
     const auto noModule = [&](int exitStatus) {
-        if (options.json && several)
+        if (options.json && asksForSeveral(parser, options))
             m_console.print("[]");
         return exitStatus;
     };

@@ -49,7 +49,7 @@ public:
             const std::optional<SettingsDocument> &document = std::nullopt);
 
 private:
-    // What a command made of one module: its exit status, the last error
+    // What a command made of one module: its exit status, the errors
     // printed for it or what a write did, its JSON element when the output
     // is JSON, the document that export writes to a file, and what a write
     // planned, sent and found when it read the module back.
