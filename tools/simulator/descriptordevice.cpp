@@ -36,6 +36,11 @@ bool DescriptorDevice::openDescriptor(int descriptor, OpenMode mode)
     return QIODevice::open(mode | Unbuffered);
 }
 
+int DescriptorDevice::descriptor() const
+{
+    return m_descriptor;
+}
+
 void DescriptorDevice::close()
 {
     if (m_descriptor < 0)

@@ -19,6 +19,7 @@ public:
     ~DescriptorDevice() override;
 
     bool openDescriptor(int descriptor, OpenMode mode);
+    int descriptor() const;
     void close() override;
     bool isSequential() const override;
     qint64 bytesAvailable() const override;

@@ -1,6 +1,8 @@
 // zorvel-sim: serves a simulated ZORVEL module on a new pseudo-terminal until
 // interrupted. Open the printed path as the service port; every frame that
-// passes is printed after it.
+// passes is printed after it. With --host the module's host side, with an
+// instrument behind it, is served on a second pseudo-terminal, whose path
+// is the second line.
 
 #include "frametrace.h"
 #include "simulatedline.h"
@@ -74,7 +76,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Serves a simulated ZORVEL module on a new pseudo-terminal until interrupted.\n"
-        "Open the printed path as the service port. Send SIGUSR1 for a restart notice.");
+        "Open the printed path as the service port. Send SIGUSR1 for a restart notice, after which the\n"
+        "module runs its host side with what it stores.");
     parser.addHelpOption();
     parser.addOptions({
         { "usb", "Report USB (USBTMC) as the module's host interface." },
@@ -82,12 +85,19 @@ int main(int argc, char *argv[])
         { "unknown-frames", "Put a frame of an unknown type before every reply." },
         { "short-replies", "Send read replies one byte shorter than their layout." },
         { "silent", "Receive requests but never answer." },
+        { "host", "Serve the module's host side as well, on a second pseudo-terminal whose path is printed on "
+                  "the second line. Its instrument answers the identification query while the line settings "
+                  "match those the module runs with, which a restart notice brings up to date." },
         { "quiet", "Do not print the frames that pass." },
     });
     parser.process(app);
 
     SimulatedLine line;
     if (!line.open()) {
+        QTextStream(stderr) << "zorvel-sim: cannot open a pseudo-terminal: " << line.errorString() << Qt::endl;
+        return 1;
+    }
+    if (parser.isSet("host") && !line.openHost()) {
         QTextStream(stderr) << "zorvel-sim: cannot open a pseudo-terminal: " << line.errorString() << Qt::endl;
         return 1;
     }
@@ -110,6 +120,8 @@ int main(int argc, char *argv[])
     });
 
     out() << line.path() << Qt::endl;
+    if (parser.isSet("host"))
+        out() << line.host().path() << Qt::endl;
     const int result = app.exec();
     close(signalDescriptor);
     return result;

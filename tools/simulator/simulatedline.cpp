@@ -8,6 +8,11 @@ bool SimulatedLine::open()
     return true;
 }
 
+bool SimulatedLine::openHost()
+{
+    return m_host.open();
+}
+
 QString SimulatedLine::path() const
 {
     return m_terminal.slavePath();
@@ -15,7 +20,7 @@ QString SimulatedLine::path() const
 
 QString SimulatedLine::errorString() const
 {
-    return m_terminal.errorString();
+    return m_terminal.errorString().isEmpty() ? m_host.errorString() : m_terminal.errorString();
 }
 
 SimulatedModule &SimulatedLine::module()
@@ -26,6 +31,11 @@ SimulatedModule &SimulatedLine::module()
 const SimulatedModule &SimulatedLine::module() const
 {
     return m_module;
+}
+
+SimulatedHost &SimulatedLine::host()
+{
+    return m_host;
 }
 
 QIODevice *SimulatedLine::master()

@@ -62,7 +62,7 @@ bool ModuleState::operator==(const ModuleState &other) const
 }
 
 SimulatedModule::SimulatedModule(QObject *parent)
-    : QObject(parent), m_state(factoryDefaults())
+    : QObject(parent), m_state(factoryDefaults()), m_running(m_state)
 {
 }
 
@@ -97,6 +97,12 @@ ModuleState SimulatedModule::state() const
 void SimulatedModule::setState(const ModuleState &state)
 {
     m_state = state;
+    m_running = state;
+}
+
+ModuleState SimulatedModule::runningState() const
+{
+    return m_running;
 }
 
 void SimulatedModule::setChunkSize(int bytes)
@@ -121,6 +127,8 @@ void SimulatedModule::setSilent(bool on)
 
 void SimulatedModule::sendRestartNotice(quint8 status)
 {
+    if (status == 0)
+        m_running = m_state;
     queue(frame(8, QByteArray(1, char(status))));
 }
 

@@ -45,8 +45,13 @@ public:
     static ModuleState factoryDefaults();
 
     void attach(QIODevice *device);
+    // What the module stores; setting it is as if the module had been
+    // power-cycled with it, so that it runs with it as well.
     ModuleState state() const;
     void setState(const ModuleState &state);
+    // What the module runs its host side with: what it stored when it last
+    // restarted. A write changes it only after a restart notice.
+    ModuleState runningState() const;
 
     // Replies leave in pieces of this many bytes, one event-loop turn apart;
     // 0 sends each reply whole.
@@ -58,6 +63,8 @@ public:
     // Requests are received and recorded, but not acted on or answered.
     void setSilent(bool on);
 
+    // A notice with status 0 is a restart, after which the module runs
+    // with what it stores.
     void sendRestartNotice(quint8 status = 0);
     void sendRaw(const QByteArray &bytes);
     void closeLine();
@@ -84,6 +91,7 @@ private:
 
     QPointer<QIODevice> m_device;
     ModuleState m_state;
+    ModuleState m_running;
     QByteArray m_pending;
     QByteArray m_received;
     QList<QByteArray> m_requests;
