@@ -13,6 +13,9 @@
 // stored text into them. Anything outside the accepted form is refused
 // rather than sent as some other value.
 
+// The RS232C host side always has 8 data bits and no parity.
+constexpr int Rs232cDataBits = 8;
+
 // The RS232C-host bit rates offered to the user, fastest first.
 QList<qint32> rs232cBitrates();
 

@@ -171,7 +171,7 @@ bool isServicePort(const QString &description)
 // itself also keeps out a program that names it in a way Qt's lock does not
 // see; the system drops it with the process, however that ends. On Windows
 // a serial port opens for one program only.
-bool openServicePort(QSerialPort &port, const QString &name, QString *error)
+bool openLockedPort(QSerialPort &port, const QString &name, QString *error)
 {
     port.setPortName(name);
 #ifdef Q_OS_LINUX
@@ -187,11 +187,30 @@ bool openServicePort(QSerialPort &port, const QString &name, QString *error)
         return false;
     }
 #ifdef Q_OS_LINUX
-    if (::flock(int(port.handle()), LOCK_EX | LOCK_NB) != 0) {
-        *error = inUseHint(node.canonicalFilePath());
+    if (!lockDevice(int(port.handle()), node.canonicalFilePath(), error)) {
         port.close();
         return false;
     }
 #endif
     return true;
 }
+
+#ifdef Q_OS_LINUX
+QString devicePath(const QString &portName)
+{
+    return deviceNode(portName);
+}
+
+bool lockDevice(int descriptor, const QString &path, QString *error)
+{
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    *error = inUseHint(path);
+    return false;
+}
+#else
+QString devicePath(const QString &portName)
+{
+    return portName;
+}
+#endif

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 
 class QSerialPort;
 class QSerialPortInfo;
@@ -33,11 +34,21 @@ QString deviceIdentity(const QString &portName);
 // the system allows it, not for the list of every port.
 QString usbSerialNumber(const QString &portName);
 
+// The device's path for a port name (such as ttyACM0) or path, as the
+// system names it; the name as it is where the system has no such paths.
+QString devicePath(const QString &portName);
+
 // Opens the port of the given name (such as ttyACM0 or COM3) or device path
 // for reading and writing, locked to this program whatever name another
 // program gives the same device. On failure error says why, in the system's
 // words; on Linux a port in use names the program that holds it, and a
 // permission failure says how to get access to the device.
-bool openServicePort(QSerialPort &port, const QString &name, QString *error);
+bool openLockedPort(QSerialPort &port, const QString &name, QString *error);
+
+#ifdef Q_OS_LINUX
+// Takes the exclusive lock on the device open at the descriptor, which
+// openLockedPort takes too; a device in use names the program that holds it.
+bool lockDevice(int descriptor, const QString &path, QString *error);
+#endif
 
 #endif // SERVICEPORT_H

@@ -25,6 +25,7 @@ struct CommandLine::Command {
     int minArguments;
     // -1 for any number.
     int maxArguments;
+    int timeoutMs = 1000;
 };
 
 const QList<CommandLine::Command> &CommandLine::commands()
@@ -79,6 +80,22 @@ const QList<CommandLine::Command> &CommandLine::commands()
           "result as apply does, with \"reset\" in written once the reset was sent.",
           { "port", "serial", "all", "timeout", "dry-run", "yes", "json" },
           "", nullptr, 0, 0 },
+        { "check-host", "HOST [PORTOPTS] [--timeout MS] [--json]",
+          "Try a module's host link: does its instrument answer?",
+          "Reads the module's information and RS232C-host settings (only read requests reach\n"
+          "the module), then opens HOST, the computer's end of the host link, with the line\n"
+          "settings the module holds: its bit rate, 8 data bits, no parity, its stop bits\n"
+          "and flow control. It sends the identification query and the terminator as the\n"
+          "window shows them (*IDN? and 0x0A with 488.2 block transfer), reads the answer\n"
+          "up to the terminator, and compares it with the *IDN text the module read from\n"
+          "its instrument. With a USB host interface HOST is the instrument's USBTMC device\n"
+          "file on Linux, such as /dev/usbtmc0. Prints the line settings, what was sent,\n"
+          "received and expected (in hex as well with -v), or with --json one object. Exit\n"
+          "status 5 when the answer is missing, different or not text; refused (2) with\n"
+          "PELTA on, or when HOST is the service port. --timeout defaults to 2000 here.",
+          { "port", "serial", "timeout", "json" },
+          "HOST", "The computer's end of the host link: a serial port such as ttyUSB0, COM7 or a device path.",
+          1, 1, 2000 },
         { "help", "[COMMAND]", "Describe the program, or a command.",
           "Describes the program, or the given command as COMMAND --help does.",
           {}, "COMMAND", "The command to describe.", 0, 1 },
@@ -105,8 +122,9 @@ const QList<QCommandLineOption> &knownOptions()
                                     "further module."),
           "SN" },
         { "all", CommandLine::tr("Every service port in turn; the exit status is the worst of them.") },
-        { "timeout", CommandLine::tr("How long to wait for each reply, in milliseconds (default 1000)."), "MS",
-          "1000" },
+        { "timeout", CommandLine::tr("How long to wait for each reply, in milliseconds (default 1000; with "
+                                     "check-host 2000)."),
+          "MS" },
         { "json", CommandLine::tr("Print JSON instead of text: with apply, set and reset, what was planned, "
                                   "written and verified.") },
         { "all-ports", CommandLine::tr("List every serial port, marking the service ports with *.") },
@@ -150,6 +168,8 @@ ModuleCommands::Action moduleAction(const QString &command)
         return ModuleCommands::Action::Diff;
     if (command == "reset")
         return ModuleCommands::Action::Reset;
+    if (command == "check-host")
+        return ModuleCommands::Action::CheckHost;
     return ModuleCommands::Action::Apply;
 }
 
@@ -226,6 +246,9 @@ int CommandLine::runCommand(const Command &command, const QStringList &arguments
     if (command.name == "export" && asksForSeveral(parser, *options))
         return usageError(tr("export writes the document of one module; choose it with --port or --serial"),
                           command.name);
+    if (command.name == "check-host" && asksForSeveral(parser, *options))
+        return usageError(tr("check-host tries the host link of one module; choose it with --port or --serial"),
+                          command.name);
     return runOnModules(command, parser, *options);
 }
 
@@ -272,7 +295,10 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
     options.dryRun = given("dry-run");
     options.verify = given("verify");
     options.yes = given("yes");
-    if (command.options.contains("timeout")) {
+    if (command.name == "check-host")
+        options.hostPort = parser.positionalArguments().first();
+    options.timeoutMs = command.timeoutMs;
+    if (command.options.contains("timeout") && parser.isSet("timeout")) {
         const auto timeout = timeoutValue(parser.value("timeout"));
         if (!timeout) {
             *problem = tr("--timeout takes a number of milliseconds above 0, not \"%1\"").arg(parser.value("timeout"));
@@ -361,7 +387,7 @@ QString CommandLine::generalHelp() const
 {
     QString summaries;
     for (const Command &command : commands())
-        summaries += QString("  %1%2\n").arg(QString(command.name).leftJustified(9), tr(command.summary));
+        summaries += QString("  %1%2\n").arg(QString(command.name).leftJustified(11), tr(command.summary));
     return tr("Usage: zorvel [-v|-q] COMMAND [OPTIONS]\n"
               "       zorvel --version\n"
               "\n"
@@ -389,7 +415,8 @@ QString CommandLine::generalHelp() const
               "refused confirmation, a module value outside the rules that a write would send\n"
               "back, or an output file that cannot be written; 3 no port, port not opened, no\n"
               "reply, line lost, bytes that are not a frame, or module restarted; 4 the\n"
-              "settings read back after --verify differ; 130 or 143 ended by SIGINT or\n"
+              "settings read back after --verify differ; 5 the host link did not answer as the\n"
+              "module's settings say it should (check-host); 130 or 143 ended by SIGINT or\n"
               "SIGTERM. See zorvel(1) for each case.\n"
               "\n"
               "New settings take effect when the ZORVEL is power-cycled.")

@@ -1,20 +1,8 @@
 #include "console.h"
 
+#include "visibletext.h"
+
 #include <QIODevice>
-
-namespace {
-
-bool isControl(QChar c)
-{
-    return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
-}
-
-QString escaped(QChar c)
-{
-    return QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
-}
-
-} // namespace
 
 Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive, bool outputIsTerminal)
     : m_input(input), m_output(output), m_errors(errors), m_interactive(interactive),
@@ -26,6 +14,11 @@ Console::Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool in
 void Console::setVerbosity(Verbosity verbosity)
 {
     m_verbosity = verbosity;
+}
+
+bool Console::isVerbose() const
+{
+    return m_verbosity == Verbosity::Verbose;
 }
 
 bool Console::outputIsTerminal() const
@@ -45,10 +38,7 @@ QString Console::errorString() const
 
 QString Console::terminalSafe(const QString &text)
 {
-    QString safe;
-    for (const QChar c : text)
-        safe += isControl(c) ? escaped(c) : QString(c);
-    return safe;
+    return visibleText(text);
 }
 
 void Console::print(const QString &line)
@@ -70,10 +60,7 @@ void Console::note(const QString &line)
 // its control characters are written as escapes, its line breaks kept.
 void Console::printError(const QString &line)
 {
-    QString safe;
-    for (const QChar c : line)
-        safe += isControl(c) && c != '\n' ? escaped(c) : QString(c);
-    m_errors->write(("zorvel: " + safe + '\n').toLocal8Bit());
+    m_errors->write(("zorvel: " + visibleText(line, LineBreaks::Kept) + '\n').toLocal8Bit());
 }
 
 void Console::inform(const QString &line)

@@ -26,6 +26,7 @@ public:
     Console(QIODevice *input, QIODevice *output, QIODevice *errors, bool interactive, bool outputIsTerminal = false);
 
     void setVerbosity(Verbosity verbosity);
+    bool isVerbose() const;
     bool outputIsTerminal() const;
     // Whether writing the output has failed, and why, such as a full disk.
     bool outputFailed() const;

@@ -8,6 +8,8 @@ enum ExitCode {
     ExitUsage = 2,
     ExitNoModule = 3,
     ExitVerifyFailed = 4,
+    // The host link did not answer as the module's settings say it should.
+    ExitHostLink = 5,
     // A command interrupted by a signal: this plus the signal's number, as
     // a shell reports a program that the signal ended.
     ExitInterrupted = 128

@@ -3,11 +3,15 @@
 #include "console.h"
 #include "documentfile.h"
 #include "exitcode.h"
+#include "hostlinkcheck.h"
 #include "interruption.h"
+#include "orderedjson.h"
 #include "serviceport.h"
 #include "servicechannel.h"
 #include "servicesession.h"
+#include "settingsfields.h"
 
+#include <QEventLoop>
 #include <QSerialPort>
 
 #include <algorithm>
@@ -179,7 +183,7 @@ ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &por
 {
     QSerialPort serialPort;
     QString reason;
-    if (!openServicePort(serialPort, port.portName, &reason)) {
+    if (!openLockedPort(serialPort, port.portName, &reason)) {
         Result result;
         result.exitStatus = ExitNoModule;
         result.message = tr("cannot open %1: %2").arg(Console::terminalSafe(port.portName), reason);
@@ -209,6 +213,8 @@ ModuleCommands::Result ModuleCommands::runOn(Action action, const PortEntry &por
         return apply(port, session, *document);
     case Action::Reset:
         return reset(port, session);
+    case Action::CheckHost:
+        return checkHost(port, session);
     }
     return {};
 }
@@ -359,6 +365,72 @@ ModuleCommands::Result ModuleCommands::reset(const PortEntry &port, ServiceSessi
     note(port, tr("Power-cycle the ZORVEL for the new settings to take effect."));
     result.message = tr("reset to factory defaults; power-cycle the ZORVEL for them to take effect");
     return result;
+}
+
+// Only read requests reach the module; the query goes out on the host port.
+ModuleCommands::Result ModuleCommands::checkHost(const PortEntry &port, ServiceSession &session)
+{
+    const auto info = session.readModuleInfo();
+    const auto rs232c = info ? session.syncRs232cFrom() : std::nullopt;
+    if (!rs232c)
+        return failed(port, ExitNoModule, { session.errorString() });
+    HostLinkCheck check;
+    std::optional<HostLinkResult> hostLink;
+    QEventLoop loop;
+    QObject::connect(&check, &HostLinkCheck::finished, &loop, [&](const HostLinkResult &result) {
+        hostLink = result;
+        loop.quit();
+    });
+    QObject::connect(m_interruption.get(), &Interruption::interrupted, &loop, &QEventLoop::quit);
+    check.start({ m_options.hostPort, port.portName, *info, *rs232c, m_options.timeoutMs });
+    if (!interruptedBy())
+        loop.exec();
+    if (!hostLink)
+        return failed(port, ExitNoModule, { interruptionText() });
+    return hostLinkResult(port, *hostLink);
+}
+
+ModuleCommands::Result ModuleCommands::hostLinkResult(const PortEntry &port, const HostLinkResult &hostLink)
+{
+    Result result;
+    using Verdict = HostLinkResult::Verdict;
+    result.exitStatus = hostLink.passed()                      ? ExitSuccess
+                      : hostLink.verdict == Verdict::Refused   ? ExitUsage
+                      : hostLink.verdict == Verdict::NotOpened ? ExitNoModule
+                                                               : ExitHostLink;
+    const QStringList message = hostLink.message();
+    result.message = message.join('\n');
+    if (m_options.json) {
+        const HostLineSettings &line = hostLink.line;
+        const auto serial = [&line](const QJsonValue &value) { return line.usb ? QJsonValue() : value; };
+        OrderedJson json = OrderedJson::object();
+        json.insert("port", port.portName)
+            .insert("serialNumber", port.serialNumber)
+            .insert("hostPort", hostLink.hostPort)
+            .insert("hostInterface", line.usb ? "USB" : "RS232C")
+            .insert("line", line.text())
+            .insert("bitrate", serial(line.bitrate))
+            .insert("dataBits", serial(Rs232cDataBits))
+            .insert("parity", serial("none"))
+            .insert("stopbits", serial(line.stopbits))
+            .insert("flowControl", serial(flowControlName(line.flowControl)))
+            .insert("termchar", termcharText(line.terminator))
+            .insert("sent", QString::fromUtf8(hostLink.sent))
+            .insert("received", QString::fromUtf8(hostLink.received))
+            .insert("receivedHex", QString::fromLatin1(hostLink.received.toHex(' ')))
+            .insert("expected", hostLink.expected)
+            .insert("match", hostLink.match() ? QJsonValue(*hostLink.match()) : QJsonValue())
+            .insert("exitStatus", result.exitStatus)
+            .insert("message", result.message);
+        result.json = QString::fromUtf8(json.toJson());
+        return result;
+    }
+    m_console.print(hostLink.facts(m_console.isVerbose()).join('\n'));
+    if (hostLink.passed()) {
+        m_console.print(result.message);
+        return result;
+    }
+    return failed(port, result.exitStatus, message, result);
 }
 
 ModuleCommands::Result ModuleCommands::write(const PortEntry &port, ServiceSession &session,

@@ -13,6 +13,7 @@
 #include <variant>
 
 class Console;
+struct HostLinkResult;
 class Interruption;
 class ServiceSession;
 
@@ -25,6 +26,7 @@ struct CommandOptions {
     bool verify = false;
     bool yes = false;
     int timeoutMs = 1000;
+    QString hostPort;
 };
 
 // The commands that read or write modules. One loop runs a command on each
@@ -38,7 +40,7 @@ class ModuleCommands
     Q_DECLARE_TR_FUNCTIONS(ModuleCommands)
 
 public:
-    enum class Action { Show, Export, Diff, Apply, Reset };
+    enum class Action { Show, Export, Diff, Apply, Reset, CheckHost };
 
     ModuleCommands(Console &console, const CommandOptions &options);
     ~ModuleCommands();
@@ -75,6 +77,8 @@ private:
     Result diff(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     Result apply(const PortEntry &port, ServiceSession &session, const SettingsDocument &document);
     Result reset(const PortEntry &port, ServiceSession &session);
+    Result checkHost(const PortEntry &port, ServiceSession &session);
+    Result hostLinkResult(const PortEntry &port, const HostLinkResult &hostLink);
     Result write(const PortEntry &port, ServiceSession &session, const ModuleSettings &settings,
                  const QStringList &groups, Result result);
     Result verify(const PortEntry &port, ServiceSession &session, const ModuleSettings &written,

@@ -1,11 +1,12 @@
 # Bash completion for zorvel: its commands, the options of each command,
-# the keys and values that set takes, and file names where a file goes.
+# the keys and values that set takes, and file names where a file or a
+# port goes.
 # Installed as /usr/share/bash-completion/completions/zorvel.
 
 _zorvel()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="list show export diff apply set reset help"
+    local commands="list show export diff apply set reset check-host help"
     local common="-h --help -v --verbose -q --quiet"
     local portoptions="--port --serial --all --timeout"
     local keys="bitrate stopbits flowControl termchar block4882 idnQuery pelta autoSerialPoll autoSerialPollInterval"
@@ -40,6 +41,7 @@ _zorvel()
         export) options="$portoptions -o --output" ;;
         apply | set) options="$portoptions --dry-run --verify --yes --json" ;;
         reset) options="$portoptions --dry-run --yes --json" ;;
+        check-host) options="--port --serial --timeout --json" ;;
         help)
             mapfile -t COMPREPLY < <(compgen -W "$commands $common" -- "$cur")
             return ;;
@@ -51,7 +53,7 @@ _zorvel()
         return
     fi
     case $command in
-        diff | apply)
+        diff | apply | check-host)
             mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
         set)
             # Bash splits "key=value" at the "=": complete the value after it.

@@ -24,6 +24,14 @@ SimulatedModule &CommandBench::module(int index)
     return lines.at(index)->module();
 }
 
+SimulatedHost &CommandBench::host(int index)
+{
+    SimulatedLine &line = *lines.at(index);
+    if (line.host().path().isEmpty() && !line.openHost())
+        qFatal("cannot open a pseudo-terminal: %s", qPrintable(line.errorString()));
+    return line.host();
+}
+
 QString CommandBench::path(int index) const
 {
     return lines.at(index)->path();

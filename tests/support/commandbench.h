@@ -23,6 +23,9 @@ public:
 
     void addLine();
     SimulatedModule &module(int index = 0);
+    // The module's host side, served on a pseudo-terminal of its own from
+    // the first call on.
+    SimulatedHost &host(int index = 0);
     QString path(int index = 0) const;
     QList<PortEntry> servicePorts() const;
     // Runs "zorvel ARGUMENTS" with the answers as standard input, which is a
