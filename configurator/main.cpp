@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
 
     QSerialPort port(nullptr);
     QString reason;
-    if (!openServicePort(port, selDialog.selectedEntry.systemLocation, &reason)) {
+    if (!openLockedPort(port, selDialog.selectedEntry.systemLocation, &reason)) {
         QMessageBox::information(nullptr, "ZORVEL Error",
                                  "Looks line failed to open!\n"
                                  "Try to recconect the SERVICE PORT or power cycle the ZORVEL module.\n"

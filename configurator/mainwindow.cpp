@@ -5,6 +5,7 @@
 #include "desktopfile.h"
 #include "documentfile.h"
 #include "fieldhelp.h"
+#include "hostlinkdialog.h"
 #include "servicechannel.h"
 #include "settingsfields.h"
 
@@ -73,7 +74,7 @@ MainWindow::MainWindow(const QSerialPortInfo &info, QSerialPort *port, QWidget *
 
 MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *parent)
     : QMainWindow(parent), m_portEntry(entry),
-      m_portName(entry.portName.isEmpty() ? port->portName() : entry.portName),
+      m_portName(entry.portName.isEmpty() ? port->portName() : entry.portName), m_servicePort(port->portName()),
       m_channel(new ServiceChannel(port, ServiceChannel::FrameRule::LengthByte, this)), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
@@ -91,6 +92,7 @@ MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *paren
     connect(ui->action_Help_Contents, &QAction::triggered, this, &MainWindow::OnMenuHelpContents);
     connect(ui->action_Save_Settings, &QAction::triggered, this, &MainWindow::OnMenuFileSaveSettings);
     connect(ui->action_Load_Settings, &QAction::triggered, this, &MainWindow::OnMenuFileLoadSettings);
+    connect(ui->action_CheckHostLink, &QAction::triggered, this, &MainWindow::OnMenuDeviceCheckHostLink);
 
     // Texts that come from the port or the module are shown as they are,
     // never interpreted as rich text.
@@ -196,6 +198,25 @@ void MainWindow::OnMenuFileLoadSettings()
               "use Sync ZORVEL on each tab to write them.").arg(QDir::toNativeSeparators(path)));
 }
 
+// The dialog stays open beside the window, and follows what the module
+// reports while it is.
+void MainWindow::OnMenuDeviceCheckHostLink()
+{
+    if (!m_hostLinkDialog) {
+        QList<PortEntry> hostPorts;
+        for (const PortEntry &port : systemPorts()) {
+            if (!isServicePort(port.description))
+                hostPorts << port;
+        }
+        m_hostLinkDialog = new HostLinkDialog(hostPorts, this);
+        m_hostLinkDialog->setAttribute(Qt::WA_DeleteOnClose);
+        updateHostLinkDialog();
+    }
+    m_hostLinkDialog->show();
+    m_hostLinkDialog->raise();
+    m_hostLinkDialog->activateWindow();
+}
+
 void MainWindow::OnSyncFrom()
 {
     if (m_channel->readBack())
@@ -265,6 +286,7 @@ void MainWindow::showModuleInfo(const ModuleInfo &info)
 {
     showConnection();
     m_moduleInfo = info;
+    updateHostLinkDialog();
     showWhole(ui->lblVersion, info.version);
     ui->lblIOType->setText(info.hostIsUsb ? "USB" : "RS232C");
     ui->lblGpibAddress->setText(QString::asprintf("%d", info.gpibAddress));
@@ -276,6 +298,7 @@ void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 {
     showConnection();
     m_reportedRs232c = settings;
+    updateHostLinkDialog();
     showRs232cSettings(settings);
 }
 
@@ -331,6 +354,7 @@ void MainWindow::rs232cWritten()
     showConnection();
     if (m_sentRs232c)
         m_reportedRs232c = std::exchange(m_sentRs232c, std::nullopt);
+    updateHostLinkDialog();
     notify(tr("RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
 }
 
@@ -589,6 +613,12 @@ std::nullopt_t MainWindow::refuse(const QString &reason) const
 {
     QMessageBox::warning(nullptr, tr("ZORVEL"), reason, QMessageBox::Ok);
     return std::nullopt;
+}
+
+void MainWindow::updateHostLinkDialog()
+{
+    if (m_hostLinkDialog)
+        m_hostLinkDialog->setModule(m_servicePort, m_moduleInfo, m_reportedRs232c);
 }
 
 // The line is gone (the module was unplugged or the far end closed): the

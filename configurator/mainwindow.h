@@ -7,12 +7,14 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTimer>
 
 #include <optional>
 
+class HostLinkDialog;
 class ServiceChannel;
 
 namespace Ui {
@@ -26,7 +28,8 @@ class MainWindow;
 // once the module has filled it and its fields hold values the module takes.
 // Replies are applied by their kind whenever they arrive; a read-back that
 // gets no answer is reported. The settings can be saved to and loaded from a
-// settings document, which writes nothing to the module. Every field is
+// settings document, which writes nothing to the module, and the module's
+// host link can be tried with the settings it reported. Every field is
 // named by its caption for a screen reader and says in its tip what it
 // takes.
 class MainWindow : public QMainWindow
@@ -50,6 +53,7 @@ private slots:
     void OnMenuDeviceFactoryDefault();
     void OnMenuFileSaveSettings();
     void OnMenuFileLoadSettings();
+    void OnMenuDeviceCheckHostLink();
     void OnSyncFrom();
     void on_btnRs232cSyncTo_clicked();
     void on_btnUsbtmcSyncTo_clicked();
@@ -94,9 +98,13 @@ private:
     void notify(const QString &notice, const QString &details = QString()) const;
     std::nullopt_t refuse(const QString &reason) const;
     void lineLost();
+    void updateHostLinkDialog();
 
     PortEntry m_portEntry;
     QString m_portName;
+    // The open port's own name, which tells its device from any other.
+    QString m_servicePort;
+    QPointer<HostLinkDialog> m_hostLinkDialog;
     // Runs from a read-back to its last reply; a module that lets it run
     // out does not answer.
     QTimer m_silence;

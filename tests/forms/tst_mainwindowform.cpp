@@ -90,7 +90,7 @@ void TestMainWindowForm::menusAreInOrderAndCarryNoShortcuts()
     QCOMPARE(entries(host.ui->menu_File), (QStringList{"&Save Settings...", "&Load Settings...", "---", "E&xit"}));
     QCOMPARE(entries(host.ui->menu_Device),
              (QStringList{"Sync &RS232C Host Settings", "Sync &USBTMC Host Settings", "---",
-                          "&Factory Default", "R&efresh"}));
+                          "&Factory Default", "R&efresh", "---", "Check &Host Link..."}));
     QCOMPARE(entries(host.ui->menu_Help), (QStringList{"&About...", "&Help Contents"}));
     for (const QAction *action : host.findChildren<QAction *>())
         QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->objectName()));

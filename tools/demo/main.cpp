@@ -1,10 +1,12 @@
 // maritor-demo: the configuration program's main window on a simulated
-// module, or on an existing serial port given with --port. Without a display
-// it runs offscreen, saves the pictures the manual shows (the selection
-// dialog, each tab and a write question) and ends. With --quit-when-filled
+// module, with its host side, or on an existing serial port given with
+// --port. Without a display it runs offscreen, saves the pictures the
+// manual shows (the selection dialog, each tab, a write question and the
+// host-link check) and ends. With --quit-when-filled
 // it ends as soon as the read-back has filled the window, which is what the
 // cold-start benchmark times.
 
+#include "hostlinkdialog.h"
 #include "mainwindow.h"
 #include "seldialog.h"
 #include "servicechannel.h"
@@ -19,6 +21,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSerialPort>
 #include <QTabWidget>
 #include <QTextStream>
@@ -103,9 +107,25 @@ bool saveWriteQuestion(MainWindow &window, const QString &folder)
     return saved;
 }
 
+// The host-link dialog after a check of the simulated module's host side.
+bool saveHostLinkCheck(MainWindow &window, const QString &hostPath, const QString &folder)
+{
+    window.findChild<QAction *>("action_CheckHostLink")->trigger();
+    auto *dialog = window.findChild<HostLinkDialog *>();
+    dialog->findChild<QComboBox *>("cboHostPort")->setEditText(hostPath);
+    QEventLoop loop;
+    QObject::connect(dialog, &HostLinkDialog::checked, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    dialog->findChild<QPushButton *>("btnCheck")->click();
+    loop.exec();
+    const bool saved = save(dialog, folder, "host-link");
+    dialog->close();
+    return saved;
+}
+
 // The pictures of the manual: the selection dialog listing the port, each
-// tab filled by the module, and a write question.
-int saveScreenshots(MainWindow &window, const PortEntry &port, const QString &folder)
+// tab filled by the module, a write question and the host-link check.
+int saveScreenshots(MainWindow &window, const PortEntry &port, const QString &hostPath, const QString &folder)
 {
     if (!waitForReadBack(window)) {
         err() << "maritor-demo: no reply from the module; no screenshots were made" << Qt::endl;
@@ -122,7 +142,7 @@ int saveScreenshots(MainWindow &window, const PortEntry &port, const QString &fo
         tabs->setCurrentIndex(i);
         saved = save(&window, folder, names.value(i));
     }
-    return saved && saveWriteQuestion(window, folder) ? 0 : 1;
+    return saved && saveWriteQuestion(window, folder) && saveHostLinkCheck(window, hostPath, folder) ? 0 : 1;
 }
 
 } // namespace
@@ -139,7 +159,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(
         "Opens the ZORVEL Custom Config main window on a simulated module, or on the serial port PATH.\n"
         "Without a display, or with --screenshots, it saves the manual's pictures (the selection dialog,\n"
-        "each tab and a write question) as PNG files and ends.\n"
+        "each tab, a write question and the host-link check) as PNG files and ends.\n"
         "With --quit-when-filled it ends as soon as the module's replies fill the window.");
     parser.addHelpOption();
     parser.addOptions({
@@ -153,7 +173,7 @@ int main(int argc, char *argv[])
     SimulatedLine line;
     QString path = parser.value("port");
     if (path.isEmpty()) {
-        if (!line.open()) {
+        if (!line.open() || !line.openHost()) {
             err() << "maritor-demo: cannot open a pseudo-terminal: " << line.errorString() << Qt::endl;
             return 1;
         }
@@ -162,7 +182,7 @@ int main(int argc, char *argv[])
 
     QSerialPort port;
     QString reason;
-    if (!openServicePort(port, path, &reason)) {
+    if (!openLockedPort(port, path, &reason)) {
         err() << "maritor-demo: cannot open " << path << ": " << reason << Qt::endl;
         return 1;
     }
@@ -178,7 +198,8 @@ int main(int argc, char *argv[])
     if (parser.isSet("quit-when-filled"))
         return quitWhenFilled(window);
     if (headless || parser.isSet("screenshots"))
-        return saveScreenshots(window, entry, parser.value("screenshots").isEmpty() ? "demo-screenshots"
-                                                                                    : parser.value("screenshots"));
+        return saveScreenshots(window, entry, line.host().path(),
+                               parser.value("screenshots").isEmpty() ? "demo-screenshots"
+                                                                     : parser.value("screenshots"));
     return app.exec();
 }
