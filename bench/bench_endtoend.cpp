@@ -4,7 +4,6 @@
 // the same kind of line and the same event loop.
 
 #include "mainwindow.h"
-#include "servicechannel.h"
 #include "serviceprotocol.h"
 #include "simulatedline.h"
 
@@ -68,7 +67,7 @@ ReadBackTimes readBack(Line &line, const QSerialPortInfo &info)
     MainWindow window(info, &line.port);
     const Clock::time_point built = Clock::now();
     bool complete = false;
-    QObject::connect(window.findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete, [&] { complete = true; });
+    QObject::connect(&window, &MainWindow::readBackCompleted, [&] { complete = true; });
     runEventsUntil([&] { return complete; });
     const Clock::time_point filled = Clock::now();
     return { std::chrono::duration<double>(built - start).count(),

@@ -140,7 +140,7 @@ void MainWindow::OnMenuDeviceFactoryDefault()
 {
     if (!confirm(tr("Wish to initialise the ZORVEL to Factory Default?"), moduleText() + '.'))
         return;
-    sendConfirmed(encodeRequest(FrameType::FactoryDefault));
+    sendConfirmed(encodeRequest(FrameType::FactoryDefault), tr("factory reset"));
 }
 
 // The settings of both tabs as a settings document, after the checks a
@@ -163,7 +163,7 @@ void MainWindow::OnMenuFileSaveSettings()
     const auto entries = SettingsDocument::entries(m_portName, m_portEntry.serialNumber, m_moduleInfo,
                                                    { *rs232c, *usbtmc });
     QString error;
-    if (!writeDocumentFile(path, SettingsDocument::toJson(entries) + '\n', DocumentFiles::RegularOnly, &error))
+    if (!writeDocumentFile(path, SettingsDocument::json(entries).toJson() + '\n', DocumentFiles::RegularOnly, &error))
         refuse(tr("The settings were not saved to %1:\n%2").arg(QDir::toNativeSeparators(path), error));
 }
 
@@ -219,7 +219,7 @@ void MainWindow::OnMenuDeviceCheckHostLink()
 
 void MainWindow::OnSyncFrom()
 {
-    if (m_channel->readBack())
+    if (m_channel->readBack().sent())
         m_silence.start();
 }
 
@@ -229,7 +229,7 @@ void MainWindow::on_btnRs232cSyncTo_clicked()
 {
     const auto settings = checkedRs232cSettings(tr("The RS232C settings were not written"));
     if (settings && confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?"), changesText(*settings))
-        && sendConfirmed(encodeRs232cSettings(*settings)))
+        && sendConfirmed(encodeRs232cSettings(*settings), tr("RS232C settings")))
         m_sentRs232c = settings;
 }
 
@@ -237,7 +237,7 @@ void MainWindow::on_btnUsbtmcSyncTo_clicked()
 {
     const auto settings = checkedUsbtmcSettings(tr("The USBTMC settings were not written"));
     if (settings && confirm(tr("Wish to synchronise USBTMC settings to the ZORVEL?"), changesText(*settings))
-        && sendConfirmed(encodeUsbtmcSettings(*settings)))
+        && sendConfirmed(encodeUsbtmcSettings(*settings), tr("USBTMC settings")))
         m_sentUsbtmc = settings;
 }
 
@@ -253,23 +253,22 @@ void MainWindow::on_chk4882Block_clicked()
 
 void MainWindow::connectChannel()
 {
-    connect(m_channel, &ServiceChannel::portError, this, &MainWindow::errorReport);
+    connect(m_channel, &ServiceChannel::portErrorOccurred, this, &MainWindow::errorReport);
     connect(m_channel, &ServiceChannel::moduleInfoReceived, this, &MainWindow::showModuleInfo);
-    connect(m_channel, &ServiceChannel::rs232cSyncedFrom, this, &MainWindow::showRs232cReply);
-    connect(m_channel, &ServiceChannel::usbtmcSyncedFrom, this, &MainWindow::showUsbtmcReply);
-    connect(m_channel, &ServiceChannel::rs232cSyncedTo, this, &MainWindow::rs232cWritten);
-    connect(m_channel, &ServiceChannel::usbtmcSyncedTo, this, &MainWindow::usbtmcWritten);
-    connect(m_channel, &ServiceChannel::factoryDefaultDone, this, [this] {
+    connect(m_channel, &ServiceChannel::rs232cSettingsReceived, this, &MainWindow::showRs232cReply);
+    connect(m_channel, &ServiceChannel::usbtmcSettingsReceived, this, &MainWindow::showUsbtmcReply);
+    connect(m_channel, &ServiceChannel::rs232cWriteConfirmed, this, &MainWindow::rs232cWritten);
+    connect(m_channel, &ServiceChannel::usbtmcWriteConfirmed, this, &MainWindow::usbtmcWritten);
+    connect(m_channel, &ServiceChannel::factoryResetConfirmed, this, [this] {
         showConnection();
         notify(tr("Factory Default complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
     });
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
-    connect(m_channel, &ServiceChannel::restarted, this, &MainWindow::restarted);
-    connect(m_channel, &ServiceChannel::lineLost, this, &MainWindow::lineLost);
+    connect(m_channel, &ServiceChannel::ended, this, &MainWindow::conversationEnded);
     // A module that answers, if with replies too short to read, is not silent.
-    connect(m_channel, &ServiceChannel::readBackComplete, &m_silence, &QTimer::stop);
+    connect(m_channel, &ServiceChannel::readBackCompleted, &m_silence, &QTimer::stop);
+    connect(m_channel, &ServiceChannel::readBackCompleted, this, &MainWindow::readBackCompleted);
     connect(m_channel, &ServiceChannel::replyRejected, &m_silence, &QTimer::stop);
-    connect(m_channel, &ServiceChannel::ended, &m_silence, &QTimer::stop);
 }
 
 void MainWindow::fillChoices()
@@ -288,7 +287,7 @@ void MainWindow::showModuleInfo(const ModuleInfo &info)
     m_moduleInfo = info;
     updateHostLinkDialog();
     showWhole(ui->lblVersion, info.version);
-    ui->lblIOType->setText(info.hostIsUsb ? "USB" : "RS232C");
+    ui->lblIOType->setText(hostInterfaceName(info.hostIsUsb));
     ui->lblGpibAddress->setText(QString::asprintf("%d", info.gpibAddress));
     ui->lblCustomMode->setText(info.customMode ? "ON" : "OFF");
     showWhole(ui->lblIdnString, info.idnString);
@@ -385,14 +384,22 @@ void MainWindow::logRejectedReply(const QByteArray &frame)
     m_rejectionsLeftOut = 0;
 }
 
-// The channel has closed the port and drops the frames behind the notice:
-// the window is closing, and a box opened for one of them would stand
-// without a window. A confirmed write or reset that the notice stopped on
-// its way out is named in the notice, as the window closes after it.
-void MainWindow::restarted()
+// The channel has closed the port and drops the frames behind a restart
+// notice: the window is closing, and a box opened for one of them would
+// stand without a window. A confirmed write or reset that the notice
+// stopped on its way out is named in the notice, as the window closes
+// after it.
+void MainWindow::conversationEnded(ServiceChannel::State state)
 {
+    m_ended = true;
+    m_silence.stop();
+    if (state != ServiceChannel::State::Restarted) {
+        lineLost();
+        return;
+    }
+    const bool stopped = m_request && !m_request->sent;
     notify(tr("The ZORVEL has been restarted. You also need to restart this app."),
-           m_sending ? tr("Nothing was written: the ZORVEL restarted before the write went out.") : QString());
+           stopped ? tr("Nothing was written: the ZORVEL restarted before the write went out.") : QString());
     close();
 }
 
@@ -480,7 +487,7 @@ QString MainWindow::changesText(const ModuleSettings &to, const QString &group) 
     const auto shown = [](const QJsonValue &value) {
         if (value.isBool())
             return value.toBool() ? tr("on") : tr("off");
-        return value.isString() ? value.toString() : SettingsDocument::valueText(value);
+        return value.isString() ? value.toString() : OrderedJson::valueText(value);
     };
     QStringList lines { moduleText() + ':' };
     for (const auto &change : changes)
@@ -573,23 +580,21 @@ QString MainWindow::moduleText() const
 // The line can be lost, or the module restart, while a question is open or
 // just before the frame leaves. Then nothing is sent, and the user learns
 // that the confirmed action did not happen; a restart found on the way out
-// says so in its own notice.
-bool MainWindow::sendConfirmed(const QByteArray &frame)
+// is reported next, and says so in its own notice.
+bool MainWindow::sendConfirmed(const QByteArray &frame, const QString &what)
 {
-    const bool restartedBefore = m_channel->state() == ServiceChannel::State::Restarted;
-    m_sending = true;
-    const bool sent = m_channel->send(frame);
-    m_sending = false;
-    if (sent)
+    const ServiceChannel::Outcome outcome = m_channel->send(frame);
+    m_request = Request { what, outcome.sent() };
+    if (outcome.sent())
         return true;
-    if (restartedBefore)
-        refuse(tr("Nothing was written: the ZORVEL restarted before the write went out.\n"
-                  "Restart this app once the ZORVEL is back."));
-    else if (m_channel->failedWhileWriting())
+    if (outcome.status == ServiceChannel::Outcome::Status::WriteFailed)
         refuse(tr("The connection to the ZORVEL was lost while writing: the ZORVEL may have received "
                   "all, part or none of it.\n"
                   "Reconnect the SERVICE PORT, restart this app and check what the ZORVEL holds."));
-    else if (m_channel->state() == ServiceChannel::State::LineLost)
+    else if (outcome.end == ServiceChannel::State::Restarted && m_ended)
+        refuse(tr("Nothing was written: the ZORVEL restarted before the write went out.\n"
+                  "Restart this app once the ZORVEL is back."));
+    else if (outcome.end != ServiceChannel::State::Restarted)
         refuse(tr("Nothing was written: the connection to the ZORVEL was lost.\n"
                   "Reconnect the SERVICE PORT and restart this app."));
     return false;

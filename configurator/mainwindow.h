@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "servicechannel.h"
 #include "serviceport.h"
 #include "serviceprotocol.h"
 #include "settingsdocument.h"
@@ -15,7 +16,6 @@
 #include <optional>
 
 class HostLinkDialog;
-class ServiceChannel;
 
 namespace Ui {
 class MainWindow;
@@ -45,6 +45,8 @@ public:
 
 signals:
     void syncedFrom();
+    // Every reply of a read-back has come and is shown.
+    void readBackCompleted();
 
 private slots:
     void errorReport(QSerialPort::SerialPortError e);
@@ -83,7 +85,7 @@ private:
     void rs232cWritten();
     void usbtmcWritten();
     void logRejectedReply(const QByteArray &frame);
-    void restarted();
+    void conversationEnded(ServiceChannel::State state);
     std::optional<Rs232cSettings> checkedRs232cSettings(const QString &refusal) const;
     std::optional<UsbtmcSettings> checkedUsbtmcSettings(const QString &refusal) const;
     bool rs232cChoicesComplete() const;
@@ -93,7 +95,7 @@ private:
     QString changesText(const UsbtmcSettings &settings) const;
     QString changesText(const ModuleSettings &to, const QString &group) const;
     QString fieldCaption(const QString &key) const;
-    bool sendConfirmed(const QByteArray &frame);
+    bool sendConfirmed(const QByteArray &frame, const QString &what);
     bool confirm(const QString &question, const QString &details = QString()) const;
     void notify(const QString &notice, const QString &details = QString()) const;
     std::nullopt_t refuse(const QString &reason) const;
@@ -118,8 +120,14 @@ private:
     // Settings sent and not yet confirmed by the module's completion reply.
     std::optional<Rs232cSettings> m_sentRs232c;
     std::optional<UsbtmcSettings> m_sentUsbtmc;
-    // While a confirmed write or reset is on its way out.
-    bool m_sending = false;
+    // The write or reset the user confirmed last, and whether it went out.
+    struct Request {
+        QString what;
+        bool sent = false;
+    };
+    std::optional<Request> m_request;
+    // Whether the conversation with the module has ended and been reported.
+    bool m_ended = false;
     QString m_documentFolder;
     QElapsedTimer m_lastRejectionLogged;
     int m_rejectionsLeftOut = 0;

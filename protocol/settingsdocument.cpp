@@ -40,44 +40,44 @@ struct Key {
     const char *group;
     const char *name;
     QJsonValue (*read)(const ModuleSettings &);
-    bool (*store)(const QJsonValue &, ModuleSettings &, QString *expected);
+    bool (*store)(const QJsonValue &, ModuleSettings &, QString *error);
 };
 
-bool refuse(QString *expected, const QString &accepted)
+bool refuse(QString *error, const QString &accepted)
 {
-    if (expected)
-        *expected = accepted;
+    if (error)
+        *error = accepted;
     return false;
 }
 
-bool storeBool(const QJsonValue &value, bool &field, QString *expected)
+bool storeBool(const QJsonValue &value, bool &field, QString *error)
 {
     if (!value.isBool())
-        return refuse(expected, SettingsDocument::tr("expected true or false"));
+        return refuse(error, SettingsDocument::tr("expected true or false"));
     field = value.toBool();
     return true;
 }
 
-bool storeBitrate(const QJsonValue &value, ModuleSettings &settings, QString *expected)
+bool storeBitrate(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
     const auto number = wholeNumber(value, 0, std::numeric_limits<qint32>::max());
     QStringList rates;
     for (const qint32 rate : rs232cBitrates())
         rates << QString::number(rate);
     if (!number || !rs232cBitrates().contains(qint32(*number)))
-        return refuse(expected, SettingsDocument::tr("expected one of %1").arg(rates.join(", ")));
+        return refuse(error, SettingsDocument::tr("expected one of %1").arg(rates.join(", ")));
     settings.rs232c.bitrate = qint32(*number);
     return true;
 }
 
-bool storeStopbits(const QJsonValue &value, ModuleSettings &settings, QString *expected)
+bool storeStopbits(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
     const auto number = wholeNumber(value, 0, 255);
     QStringList accepted;
     for (const quint8 stopbits : rs232cStopbits())
         accepted.prepend(QString::number(stopbits));
     if (!number || !rs232cStopbits().contains(quint8(*number)))
-        return refuse(expected, SettingsDocument::tr("expected %1").arg(listed(accepted, SettingsDocument::tr("or"))));
+        return refuse(error, SettingsDocument::tr("expected %1").arg(listed(accepted, SettingsDocument::tr("or"))));
     settings.rs232c.stopbits = quint8(*number);
     return true;
 }
@@ -88,14 +88,14 @@ QJsonValue readFlowControl(const ModuleSettings &settings)
     return name.isEmpty() ? QJsonValue(settings.rs232c.flowControl) : QJsonValue(name);
 }
 
-bool storeFlowControl(const QJsonValue &value, ModuleSettings &settings, QString *expected)
+bool storeFlowControl(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
     const auto code = value.isString() ? flowControlCode(value.toString()) : std::nullopt;
     if (!code) {
         QStringList names;
         for (quint8 c = 0; !flowControlName(c).isEmpty(); ++c)
             names << '"' + flowControlName(c) + '"';
-        return refuse(expected, SettingsDocument::tr("expected %1").arg(listed(names, SettingsDocument::tr("or"))));
+        return refuse(error, SettingsDocument::tr("expected %1").arg(listed(names, SettingsDocument::tr("or"))));
     }
     settings.rs232c.flowControl = *code;
     return true;
@@ -108,7 +108,7 @@ QJsonValue readTermchar(const ModuleSettings &settings)
 
 // A string is hexadecimal and says so with its "0x", so that "13" cannot
 // mean 0x13 here while the number 13 means 0x0D.
-bool storeTermchar(const QJsonValue &value, ModuleSettings &settings, QString *expected)
+bool storeTermchar(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
     std::optional<quint8> code;
     const QString text = value.toString();
@@ -117,24 +117,24 @@ bool storeTermchar(const QJsonValue &value, ModuleSettings &settings, QString *e
     else if (const auto number = wholeNumber(value, 0, 255))
         code = quint8(*number);
     if (!code)
-        return refuse(expected, SettingsDocument::tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255"));
+        return refuse(error, SettingsDocument::tr("expected a byte: a string \"0x00\" to \"0xFF\" or a number 0 to 255"));
     settings.rs232c.termcharCode = *code;
     return true;
 }
 
-bool storeIdnQuery(const QJsonValue &value, ModuleSettings &settings, QString *expected)
+bool storeIdnQuery(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
     if (!value.isString() || !isValidIdnQuery(value.toString()))
-        return refuse(expected, SettingsDocument::tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength));
+        return refuse(error, SettingsDocument::tr("expected printable ASCII of at most %1 characters").arg(MaxIdnQueryLength));
     settings.rs232c.idnQuery = value.toString();
     return true;
 }
 
-bool storeInterval(const QJsonValue &value, ModuleSettings &settings, QString *expected)
+bool storeInterval(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
     const auto number = wholeNumber(value, 0, MaxPollingInterval);
     if (!number)
-        return refuse(expected, SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(MaxPollingInterval));
+        return refuse(error, SettingsDocument::tr("expected a whole number of milliseconds, 0 to %1").arg(MaxPollingInterval));
     settings.usbtmc.autoSpollIntv = qint32(*number);
     return true;
 }
@@ -188,7 +188,7 @@ QStringList keyNames(const QString &group)
 
 QString problem(const QString &name, const QJsonValue &value, const QString &accepted)
 {
-    return QString("%1 = %2: %3").arg(name, SettingsDocument::valueText(value), accepted);
+    return QString("%1 = %2: %3").arg(name, OrderedJson::valueText(value), accepted);
 }
 
 QString parseErrorText(const QByteArray &json, const QJsonParseError &error)
@@ -252,11 +252,6 @@ QStringList repeatedKeys(const QByteArray &json)
         }
     }
     return repeated;
-}
-
-QByteArray indentation(int level)
-{
-    return QByteArray(2 * level, ' ');
 }
 
 } // namespace
@@ -400,7 +395,7 @@ QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, co
     if (info) {
         result += {
             { "module.version", info->version },
-            { "module.hostInterface", info->hostIsUsb ? "USB" : "RS232C" },
+            { "module.hostInterface", hostInterfaceName(info->hostIsUsb) },
             { "module.gpibAddress", info->gpibAddress },
             { "module.customMode", info->customMode },
             { "module.idn", info->idnString },
@@ -411,39 +406,36 @@ QList<SettingsDocument::Entry> SettingsDocument::entries(const QString &port, co
     return result;
 }
 
-// Written by hand, as QJsonObject would sort the keys.
-QByteArray SettingsDocument::toJson(const QList<Entry> &entries, int indent)
+// Each group an object of its own, its keys in the order given.
+OrderedJson SettingsDocument::json(const QList<Entry> &entries)
 {
-    QByteArray json = indentation(indent) + "{\n" + indentation(indent + 1) + "\"format\": \"" + Format + '"';
-    QString group;
+    OrderedJson document = OrderedJson::object();
+    document.insert("format", Format);
+    QString groupName;
+    OrderedJson group;
     for (const Entry &entry : entries) {
-        const QString entryGroup = entry.first.section('.', 0, 0);
-        if (entryGroup != group) {
-            if (!group.isEmpty())
-                json += '\n' + indentation(indent + 1) + '}';
-            json += ",\n" + indentation(indent + 1) + valueText(entryGroup).toUtf8() + ": {\n";
-            group = entryGroup;
-        } else {
-            json += ",\n";
+        if (entry.first.section('.', 0, 0) != groupName) {
+            if (!groupName.isEmpty())
+                document.insert(groupName, group);
+            groupName = entry.first.section('.', 0, 0);
+            group = OrderedJson::object();
         }
-        json += indentation(indent + 2) + valueText(entry.first.section('.', 1)).toUtf8() + ": "
-            + valueText(entry.second).toUtf8();
+        group.insert(entry.first.section('.', 1), entry.second);
     }
-    if (!group.isEmpty())
-        json += '\n' + indentation(indent + 1) + '}';
-    return json + '\n' + indentation(indent) + '}';
+    if (!groupName.isEmpty())
+        document.insert(groupName, group);
+    return document;
 }
 
-QString SettingsDocument::valueText(const QJsonValue &value)
+QString SettingsDocument::Change::line() const
 {
-    const QByteArray array = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
+    return QString("%1.%2: %3 -> %4").arg(group, key, OrderedJson::valueText(from), OrderedJson::valueText(to));
 }
 
-QList<SettingsDocument::Difference> SettingsDocument::changes(const ModuleSettings &from, const ModuleSettings &to,
+QList<SettingsDocument::Change> SettingsDocument::changes(const ModuleSettings &from, const ModuleSettings &to,
                                                              const QString &group)
 {
-    QList<Difference> result;
+    QList<Change> result;
     for (const Key &key : Keys) {
         if (!group.isEmpty() && group != key.group)
             continue;
@@ -468,15 +460,6 @@ QStringList SettingsDocument::outsideRules(const ModuleSettings &settings, const
             problems << problem(fullName(key), value, accepted);
     }
     return problems;
-}
-
-QStringList SettingsDocument::differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group)
-{
-    QStringList lines;
-    for (const Difference &difference : changes(from, to, group))
-        lines << QString("%1.%2: %3 -> %4").arg(difference.group, difference.key, valueText(difference.from),
-                                                  valueText(difference.to));
-    return lines;
 }
 
 ModuleSettings interlocked(ModuleSettings settings)

@@ -1,6 +1,7 @@
 #ifndef SETTINGSDOCUMENT_H
 #define SETTINGSDOCUMENT_H
 
+#include "orderedjson.h"
 #include "serviceprotocol.h"
 
 #include <QByteArray>
@@ -53,26 +54,27 @@ public:
     // when it is known.
     static QList<Entry> entries(const QString &port, const QString &serialNumber,
                                 const std::optional<ModuleInfo> &info, const ModuleSettings &settings);
-    static QByteArray toJson(const QList<Entry> &entries, int indent = 0);
-    static QString valueText(const QJsonValue &value);
+    // The document of the entries, its "format" first.
+    static OrderedJson json(const QList<Entry> &entries);
 
-    // One key whose value differs, with both values as a document holds them.
-    struct Difference {
+    // One key whose value changes, with both values as a document holds them.
+    struct Change {
         QString group;
         QString key;
         QJsonValue from;
         QJsonValue to;
+
+        // "group.key: from -> to".
+        QString line() const;
     };
 
     // Each key of the group ("rs232c", "usbtmc", or both when empty) whose
     // value differs, in the document's order.
-    static QList<Difference> changes(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
+    static QList<Change> changes(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
     // Each key of the group whose value the rules do not take, as a line
     // "group.key = value: what is accepted". Only a module can report such
     // values; a document cannot hold them.
     static QStringList outsideRules(const ModuleSettings &settings, const QString &group);
-    // The same as lines "group.key: from -> to".
-    static QStringList differences(const ModuleSettings &from, const ModuleSettings &to, const QString &group = {});
 
 private:
     struct Setting {

@@ -54,6 +54,11 @@ std::optional<quint8> flowControlCode(const QString &name)
     return quint8(found - std::begin(FlowControlNames));
 }
 
+QString hostInterfaceName(bool usb)
+{
+    return usb ? QStringLiteral("USB") : QStringLiteral("RS232C");
+}
+
 QString termcharText(quint8 code)
 {
     return QString::asprintf("0x%02X", unsigned(code));

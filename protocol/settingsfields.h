@@ -13,6 +13,9 @@
 // stored text into them. Anything outside the accepted form is refused
 // rather than sent as some other value.
 
+// "USB" or "RS232C": the module's host interface as the programs name it.
+QString hostInterfaceName(bool usb);
+
 // The RS232C host side always has 8 data bits and no parity.
 constexpr int Rs232cDataBits = 8;
 

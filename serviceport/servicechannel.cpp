@@ -27,37 +27,25 @@ bool endsLine(QSerialPort::SerialPortError error)
 ServiceChannel::ServiceChannel(QSerialPort *port, FrameRule rule, QObject *parent)
     : QObject(parent), m_port(port), m_rule(rule)
 {
+    // So that the end can be queued and recorded like any signal.
+    qRegisterMetaType<ServiceChannel::State>();
     m_port->setReadBufferSize(ReadBufferSize);
     connect(m_port, &QSerialPort::readyRead, this, &ServiceChannel::receive);
     connect(m_port, &QSerialPort::errorOccurred, this, &ServiceChannel::onPortError);
 }
 
-ServiceChannel::State ServiceChannel::state() const
+ServiceChannel::Outcome ServiceChannel::readBack()
 {
-    return m_state;
+    const Outcome outcome = request({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
+                                      encodeRequest(FrameType::UsbtmcSyncFrom) });
+    if (outcome.sent())
+        m_readBackPending = { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
+    return outcome;
 }
 
-QString ServiceChannel::errorString() const
+ServiceChannel::Outcome ServiceChannel::send(const QByteArray &frame)
 {
-    return m_errorString;
-}
-
-bool ServiceChannel::failedWhileWriting() const
-{
-    return m_failedWhileWriting;
-}
-
-bool ServiceChannel::readBack()
-{
-    m_readBackPending = { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
-    return write({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
-                   encodeRequest(FrameType::UsbtmcSyncFrom) });
-}
-
-bool ServiceChannel::send(const QByteArray &frame)
-{
-    takeInWaitingBytes();
-    return write({ frame });
+    return request({ frame });
 }
 
 void ServiceChannel::abandon(const QString &reason)
@@ -108,23 +96,21 @@ void ServiceChannel::dispatch(const QByteArray &frame)
     case FrameType::ModuleInfo:
         return announce(frame, decodeModuleInfo(frame), &ServiceChannel::moduleInfoReceived);
     case FrameType::Rs232cSyncFrom:
-        return announce(frame, decodeRs232cSettings(frame), &ServiceChannel::rs232cSyncedFrom);
+        return announce(frame, decodeRs232cSettings(frame), &ServiceChannel::rs232cSettingsReceived);
     case FrameType::UsbtmcSyncFrom:
-        return announce(frame, decodeUsbtmcSettings(frame), &ServiceChannel::usbtmcSyncedFrom);
+        return announce(frame, decodeUsbtmcSettings(frame), &ServiceChannel::usbtmcSettingsReceived);
     case FrameType::Rs232cSyncTo:
-        emit rs232cSyncedTo();
+        emit rs232cWriteConfirmed();
         return;
     case FrameType::UsbtmcSyncTo:
-        emit usbtmcSyncedTo();
+        emit usbtmcWriteConfirmed();
         return;
     case FrameType::FactoryDefault:
-        emit factoryDefaultDone();
+        emit factoryResetConfirmed();
         return;
     case FrameType::Restarted:
-        if (isRestartNotice(frame)) {
+        if (isRestartNotice(frame))
             stop(State::Restarted, tr("the ZORVEL has restarted"));
-            emit restarted();
-        }
         return;
     }
 }
@@ -145,7 +131,7 @@ void ServiceChannel::replied(FrameType type)
 {
     if (!m_readBackPending.removeOne(type) || !m_readBackPending.isEmpty())
         return;
-    emit readBackComplete();
+    emit readBackCompleted();
 }
 
 // The port reads from the system only when its notifier runs in the event
@@ -174,13 +160,22 @@ void ServiceChannel::takeInWaitingBytes()
     }
 }
 
+ServiceChannel::Outcome ServiceChannel::request(const QList<QByteArray> &frames)
+{
+    m_requesting = true;
+    takeInWaitingBytes();
+    const Outcome outcome = m_state == State::Open ? write(frames)
+                                                   : Outcome { Outcome::Status::Refused, m_state, m_reason };
+    m_requesting = false;
+    if (m_endToReport)
+        QMetaObject::invokeMethod(this, &ServiceChannel::reportEnd, Qt::QueuedConnection);
+    return outcome;
+}
+
 // An error that the port signals while it writes is this write's failure,
 // told in its own words below.
-bool ServiceChannel::write(const QList<QByteArray> &frames)
+ServiceChannel::Outcome ServiceChannel::write(const QList<QByteArray> &frames)
 {
-    m_failedWhileWriting = false;
-    if (m_state != State::Open)
-        return false;
     bool complete = true;
     m_writing = true;
     for (const QByteArray &frame : frames) {
@@ -192,31 +187,35 @@ bool ServiceChannel::write(const QList<QByteArray> &frames)
     complete = complete && m_port->flush();
     m_writing = false;
     if (complete)
-        return true;
-    m_failedWhileWriting = true;
-    if (m_state == State::Open) {
-        stop(State::LineLost, tr("the request could not be sent: %1").arg(m_port->errorString()));
-        emit lineLost();
-    }
-    return false;
+        return Outcome();
+    stop(State::LineLost, tr("the request could not be sent: %1").arg(m_port->errorString()));
+    return { Outcome::Status::WriteFailed, m_state, m_reason };
 }
 
 void ServiceChannel::onPortError(QSerialPort::SerialPortError error)
 {
-    emit portError(error);
+    emit portErrorOccurred(error);
     if (m_state != State::Open || !endsLine(error) || m_writing)
         return;
     stop(State::LineLost, tr("the line to the module was lost (unplugged, switched off or closed): %1")
                               .arg(m_port->errorString()));
-    emit lineLost();
 }
 
 void ServiceChannel::stop(State state, const QString &reason)
 {
     m_state = state;
-    m_errorString = reason;
+    m_reason = reason;
     m_readBackPending.clear();
     if (m_port->isOpen())
         m_port->close();
-    emit ended();
+    if (m_requesting)
+        m_endToReport = true;
+    else
+        emit ended(m_state, m_reason);
+}
+
+void ServiceChannel::reportEnd()
+{
+    m_endToReport = false;
+    emit ended(m_state, m_reason);
 }

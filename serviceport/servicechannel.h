@@ -12,8 +12,8 @@
 // Errors are reported one way across the project: a function that can fail
 // returns std::optional or bool and says why through a QString *error (or,
 // where a check finds several problems, a QStringList *errors) argument; a
-// class with state, such as this one, says why its last call failed in
-// errorString(). An empty string never stands for success.
+// call that can go several ways returns an outcome that says which and why.
+// An empty string never stands for success.
 
 // The conversation with a module over its open service port, the only one
 // in the programs. Requests go out with one write call a frame and one flush
@@ -21,17 +21,20 @@
 // reply is announced by its own signal; a reply shorter than its layout is
 // announced as rejected and not acted on.
 //
-// The conversation ends once, reported by ended() and, where it has one,
-// its own signal: the line is lost, the module announces a restart, under
-// the strict frame rule the module sends bytes that are not a frame, or the
-// program abandons it. The port is closed then, as a lost line would keep
-// signalling the same error, and frames behind a restart notice are dropped.
+// The conversation ends once, reported by ended() with the reason: the line
+// is lost, the module announces a restart, under the strict frame rule the
+// module sends bytes that are not a frame, or the program abandons it. The
+// port is closed then, as a lost line would keep signalling the same error,
+// and frames behind a restart notice are dropped.
 //
-// A request first takes in what the line already holds, also what the
+// Every request first takes in what the line already holds, also what the
 // system has buffered for the port: nothing reads it while a program waits
 // for its user's answer, a restart notice among it stops the request from
 // going out, and a late reply to an earlier request is not taken for this
-// one's. The read-back that fills a window writes its three requests as one.
+// one's. Replies taken in so are announced at once; an end found so is
+// reported once the request's call has returned, so that a handler of the
+// end never runs inside the code that made the request. The read-back that
+// fills a window writes its three requests as one.
 class ServiceChannel : public QObject
 {
     Q_OBJECT
@@ -46,43 +49,52 @@ public:
         RequireMagic
     };
     enum class State { Open, LineLost, Restarted, NotAFrame, Abandoned };
+    Q_ENUM(State)
+
+    // What became of a request: it went out whole; it was refused, nothing
+    // having gone out, as the conversation had ended or ended while the
+    // line was taken in; or its write failed, so that the module may have
+    // received all, part or none of it. A refusal or failure names the end
+    // and its reason.
+    struct Outcome {
+        enum class Status { Sent, Refused, WriteFailed };
+
+        Status status = Status::Sent;
+        State end = State::Open;
+        QString reason;
+
+        bool sent() const { return status == Status::Sent; }
+    };
 
     ServiceChannel(QSerialPort *port, FrameRule rule, QObject *parent = nullptr);
 
-    State state() const;
-    QString errorString() const;
-    // Whether the last request that failed did so while it was being
-    // written, so that the module may have received all, part or none of it.
-    bool failedWhileWriting() const;
-
-    // The three read requests; readBackComplete() follows once each has had
-    // a reply that decodes.
-    bool readBack();
+    // The three read requests; readBackCompleted() follows once each has
+    // had a reply that decodes.
+    Outcome readBack();
     // One request, a read, a write or the factory reset.
-    bool send(const QByteArray &frame);
+    Outcome send(const QByteArray &frame);
     // Ends the conversation, for the reason given, as a lost line does.
     void abandon(const QString &reason);
 
 signals:
     void moduleInfoReceived(const ModuleInfo &info);
-    void rs232cSyncedFrom(const Rs232cSettings &settings);
-    void usbtmcSyncedFrom(const UsbtmcSettings &settings);
-    void rs232cSyncedTo();
-    void usbtmcSyncedTo();
-    void factoryDefaultDone();
+    void rs232cSettingsReceived(const Rs232cSettings &settings);
+    void usbtmcSettingsReceived(const UsbtmcSettings &settings);
+    void rs232cWriteConfirmed();
+    void usbtmcWriteConfirmed();
+    void factoryResetConfirmed();
     void replyRejected(const QByteArray &frame);
-    void readBackComplete();
-    void lineLost();
-    void restarted();
-    void ended();
+    void readBackCompleted();
+    void ended(ServiceChannel::State state, const QString &reason);
     // Every error the port signals, also one met while the channel takes in
     // what the line holds; the empty line that it then finds is no error.
-    void portError(QSerialPort::SerialPortError error);
+    void portErrorOccurred(QSerialPort::SerialPortError error);
     // Every frame written and every frame taken from the line, for a trace.
     void frameSent(const QByteArray &frame);
     void frameReceived(const QByteArray &frame);
 
 private:
+    Outcome request(const QList<QByteArray> &frames);
     void receive();
     void takeFrames();
     void dispatch(const QByteArray &frame);
@@ -91,17 +103,21 @@ private:
                   void (ServiceChannel::*signal)(const Record &));
     void replied(FrameType type);
     void takeInWaitingBytes();
-    bool write(const QList<QByteArray> &frames);
+    Outcome write(const QList<QByteArray> &frames);
     void onPortError(QSerialPort::SerialPortError error);
     void stop(State state, const QString &reason);
+    void reportEnd();
 
     QSerialPort *m_port;
     FrameRule m_rule;
     FrameBuffer m_buffer;
     State m_state = State::Open;
-    QString m_errorString;
+    QString m_reason;
+    // While a request is made: its own write reports a failure in its own
+    // words, and an end is reported after it.
+    bool m_requesting = false;
     bool m_writing = false;
-    bool m_failedWhileWriting = false;
+    bool m_endToReport = false;
     QList<FrameType> m_readBackPending;
 };
 

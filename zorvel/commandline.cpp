@@ -3,7 +3,9 @@
 #include "console.h"
 #include "documentfile.h"
 #include "exitcode.h"
-#include "modulecommands.h"
+#include "modulerun.h"
+#include "outcomejson.h"
+#include "outcometext.h"
 #include "settingsdocument.h"
 #include "zorvelversion.h"
 
@@ -12,19 +14,28 @@
 
 #include <algorithm>
 
-// A command, the options it takes by name and its arguments.
+// A command, the options it takes by name, its arguments and what it does
+// with them: the work it does on modules, and what its argument holds.
 struct CommandLine::Command {
+    enum class Kind { Help, List, Modules };
+    enum class Argument { None, Document, Assignments, HostPort };
+
     QString name;
     QString synopsis;
     const char *summary;
     const char *description;
     // Besides help, verbose and quiet, which every command takes.
     QStringList options;
-    QString argument;
+    QString argumentName;
     const char *argumentHelp;
     int minArguments;
     // -1 for any number.
     int maxArguments;
+    Kind kind = Kind::Modules;
+    Work work = Work::Show;
+    Argument argument = Argument::None;
+    // Why the command refuses several modules; none where it takes them.
+    const char *oneModule = nullptr;
     int timeoutMs = 1000;
 };
 
@@ -35,26 +46,29 @@ const QList<CommandLine::Command> &CommandLine::commands()
           "Lists the serial ports whose description contains \"ZORVEL\", one a line: port name,\n"
           "description, serial number and system location. On a terminal the table has a\n"
           "header; when no service port is found, standard error says so.",
-          { "json", "all-ports" }, "", nullptr, 0, 0 },
+          { "json", "all-ports" }, "", nullptr, 0, 0, Command::Kind::List },
         { "show", "[PORTOPTS] [--json]", "Show a module's information and settings.",
           "Reads the module information and both settings groups and prints them as an\n"
           "aligned table, or with --json as the settings document; with --all a JSON array\n"
           "with one element a port, a port that failed as its port, serial number,\n"
           "message and exit status.",
           { "port", "serial", "all", "timeout", "json" },
-          "", nullptr, 0, 0 },
+          "", nullptr, 0, 0, Command::Kind::Modules, Work::Show },
         { "export", "[PORTOPTS] [-o FILE]", "Write a module's settings document.",
           "Reads one module and writes its settings document (JSON) to FILE or to standard\n"
           "output. The document is what apply, set and diff read.",
           { "port", "serial", "all", "timeout", "output" },
-          "", nullptr, 0, 0 },
+          "", nullptr, 0, 0, Command::Kind::Modules, Work::Export, Command::Argument::None,
+          QT_TRANSLATE_NOOP("CommandLine",
+                            "export writes the document of one module; choose it with --port or --serial") },
         { "diff", "FILE [PORTOPTS] [--json]", "Compare a settings document with a module.",
           "Prints each key that differs as \"group.key: module-value -> file-value\", or with\n"
           "--json an array of objects with group, key, module and file. FILE - reads the\n"
           "document from standard input. Exit status 0 when the module matches the\n"
           "document, 1 when it differs.",
           { "port", "serial", "all", "timeout", "json" },
-          "FILE", "The settings document, or - for standard input.", 1, 1 },
+          "FILE", "The settings document, or - for standard input.", 1, 1, Command::Kind::Modules, Work::Diff,
+          Command::Argument::Document },
         { "apply", "FILE [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]", "Write a settings document to a module.",
           "Reads the module and sets the document's keys over its settings; keys the\n"
           "document leaves out keep the module's values. Prints what it will write, as\n"
@@ -64,7 +78,8 @@ const QList<CommandLine::Command> &CommandLine::commands()
           "each module, its port, serialNumber, changes (as diff --json), written (the\n"
           "groups sent), verified (true, false or null), exitStatus and message.",
           { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
-          "FILE", "The settings document, or - for standard input.", 1, 1 },
+          "FILE", "The settings document, or - for standard input.", 1, 1, Command::Kind::Modules, Work::Apply,
+          Command::Argument::Document },
         { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]",
           "Write single settings to a module.",
           "The same as apply with a document made of the given keys, each once, for example\n"
@@ -73,13 +88,14 @@ const QList<CommandLine::Command> &CommandLine::commands()
           "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
           "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
           { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
-          "KEY=VALUE", "A setting and its value.", 1, -1 },
+          "KEY=VALUE", "A setting and its value.", 1, -1, Command::Kind::Modules, Work::Apply,
+          Command::Argument::Assignments },
         { "reset", "[PORTOPTS] [--dry-run] [--yes] [--json]", "Reset a module to its factory defaults.",
           "Says that every setting returns to its factory default, asks once for the\n"
           "module, then resets it and waits for its reply. With --json it prints the\n"
           "result as apply does, with \"reset\" in written once the reset was sent.",
           { "port", "serial", "all", "timeout", "dry-run", "yes", "json" },
-          "", nullptr, 0, 0 },
+          "", nullptr, 0, 0, Command::Kind::Modules, Work::Reset },
         { "check-host", "HOST [PORTOPTS] [--timeout MS] [--json]",
           "Try a module's host link: does its instrument answer?",
           "Reads the module's information and RS232C-host settings (only read requests reach\n"
@@ -95,10 +111,13 @@ const QList<CommandLine::Command> &CommandLine::commands()
           "PELTA on, or when HOST is the service port. --timeout defaults to 2000 here.",
           { "port", "serial", "timeout", "json" },
           "HOST", "The computer's end of the host link: a serial port such as ttyUSB0, COM7 or a device path.",
-          1, 1, 2000 },
+          1, 1, Command::Kind::Modules, Work::CheckHost, Command::Argument::HostPort,
+          QT_TRANSLATE_NOOP("CommandLine",
+                            "check-host tries the host link of one module; choose it with --port or --serial"),
+          2000 },
         { "help", "[COMMAND]", "Describe the program, or a command.",
           "Describes the program, or the given command as COMMAND --help does.",
-          {}, "COMMAND", "The command to describe.", 0, 1 },
+          {}, "COMMAND", "The command to describe.", 0, 1, Command::Kind::Help },
     };
     return all;
 }
@@ -158,25 +177,10 @@ bool isLeadingOption(const QString &argument)
     return leading.contains(argument);
 }
 
-ModuleCommands::Action moduleAction(const QString &command)
-{
-    if (command == "show")
-        return ModuleCommands::Action::Show;
-    if (command == "export")
-        return ModuleCommands::Action::Export;
-    if (command == "diff")
-        return ModuleCommands::Action::Diff;
-    if (command == "reset")
-        return ModuleCommands::Action::Reset;
-    if (command == "check-host")
-        return ModuleCommands::Action::CheckHost;
-    return ModuleCommands::Action::Apply;
-}
-
 // Every port, or more than one port or serial number named.
 bool asksForSeveral(const QCommandLineParser &parser, const CommandOptions &options)
 {
-    return options.everyPort || parser.values("port").size() > 1 || parser.values("serial").size() > 1;
+    return options.allServicePorts || parser.values("port").size() > 1 || parser.values("serial").size() > 1;
 }
 
 } // namespace
@@ -224,32 +228,46 @@ int CommandLine::runCommand(const Command &command, const QStringList &arguments
     QCommandLineParser parser;
     for (const QString &name : CommonOptions + command.options)
         parser.addOption(option(name));
-    if (!command.argument.isEmpty())
-        parser.addPositionalArgument(command.argument, tr(command.argumentHelp));
+    if (!command.argumentName.isEmpty())
+        parser.addPositionalArgument(command.argumentName, tr(command.argumentHelp));
     if (!parser.parse(QStringList { "zorvel" } + arguments))
         return usageError(parser.errorText(), command.name);
     if (parser.isSet("help")) {
         m_console.print(commandHelp(command));
         return ExitSuccess;
     }
-    QString problem;
-    const auto options = commandOptions(command, parser, &problem);
+    QString error;
+    const auto options = commandOptions(command, parser, &error);
     if (!options)
-        return usageError(problem, command.name);
+        return usageError(error, command.name);
     m_console.setVerbosity(parser.isSet("verbose") ? Console::Verbosity::Verbose
                            : parser.isSet("quiet") ? Console::Verbosity::Quiet
                                                    : Console::Verbosity::Normal);
-    if (command.name == "help")
+    switch (command.kind) {
+    case Command::Kind::Help:
         return help(parser.positionalArguments());
-    if (command.name == "list")
-        return ModuleCommands(m_console, *options).list(m_listPorts());
-    if (command.name == "export" && asksForSeveral(parser, *options))
-        return usageError(tr("export writes the document of one module; choose it with --port or --serial"),
-                          command.name);
-    if (command.name == "check-host" && asksForSeveral(parser, *options))
-        return usageError(tr("check-host tries the host link of one module; choose it with --port or --serial"),
-                          command.name);
+    case Command::Kind::List:
+        return list(*options);
+    case Command::Kind::Modules:
+        break;
+    }
+    if (command.oneModule && asksForSeveral(parser, *options))
+        return usageError(tr(command.oneModule), command.name);
     return runOnModules(command, parser, *options);
+}
+
+int CommandLine::list(const CommandOptions &options)
+{
+    QList<OutcomeText::PortRow> rows;
+    for (const PortEntry &port : m_listPorts()) {
+        const bool service = isServicePort(port.description);
+        if (service || options.allSerialPorts)
+            rows << OutcomeText::PortRow { port, service };
+    }
+    OutcomeText(m_console, options, false).portList(rows);
+    if (options.json)
+        m_console.print(QString::fromUtf8(OutcomeJson::portList(rows, options.allSerialPorts).toJson()));
+    return ExitSuccess;
 }
 
 // Nothing is taken as a guess: an option given twice (but --port and
@@ -257,7 +275,7 @@ int CommandLine::runCommand(const Command &command, const QStringList &arguments
 // output file, both verbose and quiet, a timeout that is no number, or the
 // wrong number of arguments.
 std::optional<CommandOptions> CommandLine::commandOptions(const Command &command, const QCommandLineParser &parser,
-                                                          QString *problem) const
+                                                          QString *error) const
 {
     const QStringList used = parser.optionNames();
     for (const QString &name : CommonOptions + command.options) {
@@ -267,41 +285,41 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
         const auto count = std::count_if(used.cbegin(), used.cend(),
                                          [&names](const QString &given) { return names.contains(given); });
         if (count > 1) {
-            *problem = tr("--%1 is given more than once").arg(name);
+            *error = tr("--%1 is given more than once").arg(name);
             return std::nullopt;
         }
     }
     for (const QString &name : QStringList { "port", "serial", "output" }) {
         if (command.options.contains(name) && parser.isSet(name) && parser.values(name).contains(QString())) {
-            *problem = tr("--%1 needs a value").arg(name);
+            *error = tr("--%1 needs a value").arg(name);
             return std::nullopt;
         }
     }
     if (parser.isSet("verbose") && parser.isSet("quiet")) {
-        *problem = tr("choose one of --verbose and --quiet");
+        *error = tr("choose one of --verbose and --quiet");
         return std::nullopt;
     }
     const int count = parser.positionalArguments().size();
     if (count < command.minArguments || (command.maxArguments >= 0 && count > command.maxArguments)) {
-        *problem = tr("expected: zorvel %1 %2").arg(command.name, command.synopsis);
+        *error = tr("expected: zorvel %1 %2").arg(command.name, command.synopsis);
         return std::nullopt;
     }
     const auto given = [&](const QString &name) { return command.options.contains(name) && parser.isSet(name); };
     CommandOptions options;
-    options.everyPort = given("all");
+    options.allServicePorts = given("all");
     options.json = given("json");
-    options.allPorts = given("all-ports");
+    options.allSerialPorts = given("all-ports");
     options.outputFile = given("output") ? parser.value("output") : QString();
     options.dryRun = given("dry-run");
     options.verify = given("verify");
     options.yes = given("yes");
-    if (command.name == "check-host")
+    if (command.argument == Command::Argument::HostPort)
         options.hostPort = parser.positionalArguments().first();
     options.timeoutMs = command.timeoutMs;
     if (command.options.contains("timeout") && parser.isSet("timeout")) {
         const auto timeout = timeoutValue(parser.value("timeout"));
         if (!timeout) {
-            *problem = tr("--timeout takes a number of milliseconds above 0, not \"%1\"").arg(parser.value("timeout"));
+            *error = tr("--timeout takes a number of milliseconds above 0, not \"%1\"").arg(parser.value("timeout"));
             return std::nullopt;
         }
         options.timeoutMs = *timeout;
@@ -320,11 +338,11 @@ int CommandLine::runOnModules(const Command &command, const QCommandLineParser &
         return exitStatus;
     };
     std::optional<SettingsDocument> document;
-    if (command.name == "diff" || command.name == "apply") {
+    if (command.argument == Command::Argument::Document) {
         document = readDocument(parser.positionalArguments().first());
         if (!document)
             return noModule(ExitUsage);
-    } else if (command.name == "set") {
+    } else if (command.argument == Command::Argument::Assignments) {
         QStringList errors;
         document = SettingsDocument::fromAssignments(parser.positionalArguments(), &errors);
         for (const QString &error : errors)
@@ -332,12 +350,14 @@ int CommandLine::runOnModules(const Command &command, const QCommandLineParser &
         if (!document)
             return noModule(ExitUsage);
     }
-    PortSelection selection({ parser.values("port"), parser.values("serial"), options.everyPort }, m_listPorts);
+    PortSelection selection({ parser.values("port"), parser.values("serial"), options.allServicePorts },
+                            m_listPorts);
     if (!selection.select()) {
         m_console.printError(selection.errorString());
         return noModule(selection.isUsageError() ? ExitUsage : ExitNoModule);
     }
-    return ModuleCommands(m_console, options).run(moduleAction(command.name), selection.ports(), document);
+    return ModuleRun(m_console, options)
+        .run(command.work, selection.ports(), asksForSeveral(parser, options), document);
 }
 
 int CommandLine::help(const QStringList &topics)
@@ -376,8 +396,8 @@ QString CommandLine::commandHelp(const Command &command) const
     QCommandLineParser parser;
     for (const QString &name : command.options + CommonOptions)
         parser.addOption(option(name));
-    if (!command.argument.isEmpty())
-        parser.addPositionalArgument(command.argument, tr(command.argumentHelp));
+    if (!command.argumentName.isEmpty())
+        parser.addPositionalArgument(command.argumentName, tr(command.argumentHelp));
     const QString table = parser.helpText();
     return tr("Usage: zorvel %1 %2\n\n%3\n\n%4")
         .arg(command.name, command.synopsis, tr(command.description), table.mid(table.indexOf("Options:")).trimmed());

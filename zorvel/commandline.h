@@ -1,7 +1,7 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
-#include "modulecommands.h"
+#include "commandoptions.h"
 #include "portselection.h"
 
 #include <QCoreApplication>
@@ -35,7 +35,8 @@ private:
 
     int runCommand(const Command &command, const QStringList &arguments);
     std::optional<CommandOptions> commandOptions(const Command &command, const QCommandLineParser &parser,
-                                                 QString *problem) const;
+                                                 QString *error) const;
+    int list(const CommandOptions &options);
     int runOnModules(const Command &command, const QCommandLineParser &parser, const CommandOptions &options);
     int help(const QStringList &topics);
     std::optional<SettingsDocument> readDocument(const QString &name);

@@ -36,11 +36,6 @@ QString Console::errorString() const
     return m_errorString;
 }
 
-QString Console::terminalSafe(const QString &text)
-{
-    return visibleText(text);
-}
-
 void Console::print(const QString &line)
 {
     const QByteArray bytes = (line + '\n').toLocal8Bit();

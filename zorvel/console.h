@@ -31,9 +31,6 @@ public:
     // Whether writing the output has failed, and why, such as a full disk.
     bool outputFailed() const;
     QString errorString() const;
-    // Control characters written as escapes, so that text from a module or
-    // a device can neither move the cursor nor pass for other text.
-    static QString terminalSafe(const QString &text);
 
     void print(const QString &line);
     void note(const QString &line);

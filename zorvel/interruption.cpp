@@ -103,6 +103,11 @@ int Interruption::caught() const
 #endif
 }
 
+QString Interruption::description() const
+{
+    return tr("interrupted by %1").arg(signalName(caught()));
+}
+
 QString Interruption::signalName(int signal)
 {
 #ifdef Q_OS_LINUX

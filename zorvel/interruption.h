@@ -24,6 +24,8 @@ public:
 
     // The signal noted, or 0.
     int caught() const;
+    // "interrupted by SIGINT" and the like.
+    QString description() const;
     static QString signalName(int signal);
 
 signals:

@@ -12,7 +12,7 @@ PortSelection::PortSelection(const Choice &choice, const PortLister &listPorts)
 
 bool PortSelection::select()
 {
-    const int chosen = int(!m_choice.names.isEmpty()) + int(!m_choice.serialNumbers.isEmpty()) + int(m_choice.all);
+    const int chosen = int(!m_choice.names.isEmpty()) + int(!m_choice.serialNumbers.isEmpty()) + int(m_choice.allServicePorts);
     if (chosen > 1)
         return fail(tr("choose one of --port, --serial and --all"), true);
     if (!m_choice.names.isEmpty())
@@ -22,7 +22,7 @@ bool PortSelection::select()
         return selectBySerialNumber(found);
     if (found.isEmpty())
         return fail(tr("no ZORVEL service port found"), false);
-    if (found.size() > 1 && !m_choice.all)
+    if (found.size() > 1 && !m_choice.allServicePorts)
         return fail(tr("%1; choose one with --port or --serial, or take them all with --all")
                         .arg(foundText(found)), true);
     m_ports = found;

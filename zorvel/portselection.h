@@ -26,7 +26,7 @@ public:
     struct Choice {
         QStringList names;
         QStringList serialNumbers;
-        bool all = false;
+        bool allServicePorts = false;
     };
 
     PortSelection(const Choice &choice, const PortLister &listPorts);

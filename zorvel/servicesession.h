@@ -1,14 +1,13 @@
 #ifndef SERVICESESSION_H
 #define SERVICESESSION_H
 
+#include "servicechannel.h"
 #include "serviceprotocol.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
-
-class ServiceChannel;
 
 // One request at a time over a channel to a module: each call sends its
 // request and waits, up to the timeout, for the channel's reply of the same
@@ -22,26 +21,26 @@ public:
     ServiceSession(ServiceChannel &channel, int timeoutMs);
 
     std::optional<ModuleInfo> readModuleInfo();
-    std::optional<Rs232cSettings> syncRs232cFrom();
-    std::optional<UsbtmcSettings> syncUsbtmcFrom();
-    bool syncRs232cTo(const Rs232cSettings &settings);
-    bool syncUsbtmcTo(const UsbtmcSettings &settings);
-    bool factoryDefault();
+    std::optional<Rs232cSettings> readRs232cSettings();
+    std::optional<UsbtmcSettings> readUsbtmcSettings();
+    bool writeRs232cSettings(const Rs232cSettings &settings);
+    bool writeUsbtmcSettings(const UsbtmcSettings &settings);
+    bool resetToFactoryDefaults();
 
     QString errorString() const;
-    // Whether the request of the call that failed had gone out before it
-    // failed, so that the module may have acted on it.
-    bool failedRequestSent() const;
+    // Whether the request of the call that failed went out, whole or in
+    // part, so that the module may have acted on it.
+    bool requestWentOut() const;
 
 private:
     template<typename Reply, typename Signal>
     std::optional<Reply> exchange(const QByteArray &request, Signal replied);
-    void fail(const QString &text);
+    void fail(ServiceChannel::State end, const QString &reason);
 
     ServiceChannel &m_channel;
     int m_timeoutMs;
     bool m_failed = false;
-    bool m_requestSent = false;
+    bool m_requestWentOut = false;
     QString m_errorString;
 };
 

@@ -60,16 +60,16 @@ void TestServiceChannel::readBackCompleteNeedsDecodedReplies()
     QSerialPort port;
     openPort(port);
     ServiceChannel channel(&port, ServiceChannel::FrameRule::LengthByte);
-    QSignalSpy complete(&channel, &ServiceChannel::readBackComplete);
+    QSignalSpy complete(&channel, &ServiceChannel::readBackCompleted);
     QSignalSpy rejected(&channel, &ServiceChannel::replyRejected);
 
     m_line->module().setShortReplies(true);
-    QVERIFY(channel.readBack());
+    QVERIFY(channel.readBack().sent());
     QTRY_COMPARE(rejected.count(), 3);
     QCOMPARE(complete.count(), 0);
 
     m_line->module().setShortReplies(false);
-    QVERIFY(channel.readBack());
+    QVERIFY(channel.readBack().sent());
     QVERIFY(complete.wait());
     QTest::qWait(50);
     QCOMPARE(complete.count(), 1);
@@ -78,17 +78,18 @@ void TestServiceChannel::readBackCompleteNeedsDecodedReplies()
 void TestServiceChannel::waitingLineStopsRequest_data()
 {
     QTest::addColumn<QString>("event");
-    QTest::addColumn<bool>("sent");
-    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("end");
 
-    QTest::newRow("restart notice") << "restart" << false << int(ServiceChannel::State::Restarted);
-    QTest::newRow("notice of no meaning, status 1") << "status 1" << true << int(ServiceChannel::State::Open);
-    QTest::newRow("line closed") << "closed" << false << int(ServiceChannel::State::LineLost);
+    using Status = ServiceChannel::Outcome::Status;
+    QTest::newRow("restart notice") << "restart" << int(Status::Refused) << int(ServiceChannel::State::Restarted);
+    QTest::newRow("notice of no meaning, status 1") << "status 1" << int(Status::Sent) << int(ServiceChannel::State::Open);
+    QTest::newRow("line closed") << "closed" << int(Status::Refused) << int(ServiceChannel::State::LineLost);
 }
 
 // What arrived while no event loop ran, as while a program waits for its
-// user's answer, is taken in before a request leaves; the end it brings is
-// reported once.
+// user's answer, is taken in before a request leaves; the end it brings
+// refuses the request, and is reported once, after the call.
 void TestServiceChannel::waitingLineStopsRequest()
 {
     QFETCH(QString, event);
@@ -96,8 +97,6 @@ void TestServiceChannel::waitingLineStopsRequest()
     openPort(port);
     ServiceChannel channel(&port, ServiceChannel::FrameRule::RequireMagic);
     QSignalSpy ended(&channel, &ServiceChannel::ended);
-    QSignalSpy restarted(&channel, &ServiceChannel::restarted);
-    QSignalSpy lost(&channel, &ServiceChannel::lineLost);
 
     if (event == "closed") {
         m_line->module().closeLine();
@@ -105,14 +104,18 @@ void TestServiceChannel::waitingLineStopsRequest()
         m_line->module().sendRestartNotice(event == "restart" ? 0 : 1);
         QVERIFY(m_line->waitUntilDelivered());
     }
-    QTEST(channel.send(hex("4d300900")), "sent");
-    QTEST(int(channel.state()), "state");
-    QVERIFY(!channel.failedWhileWriting());
-    QTest::qWait(50);
-    QCOMPARE(ended.count(), event == "status 1" ? 0 : 1);
-    QCOMPARE(restarted.count(), event == "restart" ? 1 : 0);
-    QCOMPARE(lost.count(), event == "closed" ? 1 : 0);
-    QCOMPARE(m_line->module().requests().isEmpty(), event != "status 1");
+    const ServiceChannel::Outcome outcome = channel.send(hex("4d300900"));
+    QTEST(int(outcome.status), "status");
+    QTEST(int(outcome.end), "end");
+    QCOMPARE(ended.count(), 0);
+    if (event == "status 1") {
+        QTRY_COMPARE(m_line->module().requests().size(), 1);
+        return;
+    }
+    QVERIFY(ended.wait(1000));
+    QCOMPARE(ended.first().first().toInt(), int(outcome.end));
+    QCOMPARE(ended.first().last().toString(), outcome.reason);
+    QVERIFY(m_line->module().requests().isEmpty());
 }
 
 void TestServiceChannel::failedWriteIsToldApart()
@@ -120,14 +123,15 @@ void TestServiceChannel::failedWriteIsToldApart()
     FailingPort port;
     openPort(port);
     ServiceChannel channel(&port, ServiceChannel::FrameRule::RequireMagic);
-    QSignalSpy lost(&channel, &ServiceChannel::lineLost);
+    QSignalSpy ended(&channel, &ServiceChannel::ended);
 
-    QVERIFY(!channel.send(hex("4d300200")));
-    QVERIFY(channel.failedWhileWriting());
-    QCOMPARE(channel.state(), ServiceChannel::State::LineLost);
-    QCOMPARE(channel.errorString(), QString("the request could not be sent: the line went while writing"));
-    QCOMPARE(lost.count(), 1);
+    const ServiceChannel::Outcome outcome = channel.send(hex("4d300200"));
+    QCOMPARE(outcome.status, ServiceChannel::Outcome::Status::WriteFailed);
+    QCOMPARE(outcome.end, ServiceChannel::State::LineLost);
+    QCOMPARE(outcome.reason, QString("the request could not be sent: the line went while writing"));
     QVERIFY(!port.isOpen());
+    QVERIFY(ended.wait(1000));
+    QCOMPARE(channel.send(hex("4d300100")).status, ServiceChannel::Outcome::Status::Refused);
 }
 
 QTEST_GUILESS_MAIN(TestServiceChannel)

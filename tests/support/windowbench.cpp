@@ -1,7 +1,5 @@
 #include "windowbench.h"
 
-#include "servicechannel.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
@@ -33,8 +31,7 @@ MainWindow *WindowBench::startWindow()
     m_readBacks = 0;
     window = std::make_unique<MainWindow>(
         PortEntry { port.portName(), QString(), SerialNumber, line.path(), QString() }, &port);
-    QObject::connect(window->findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete,
-                     [this] { ++m_readBacks; });
+    QObject::connect(window.get(), &MainWindow::readBackCompleted, [this] { ++m_readBacks; });
     return window.get();
 }
 
@@ -42,7 +39,7 @@ bool WindowBench::waitForReadBack(int count)
 {
     if (m_readBacks < count) {
         QEventLoop loop;
-        QObject::connect(window->findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete, &loop, [&] {
+        QObject::connect(window.get(), &MainWindow::readBackCompleted, &loop, [&] {
             if (m_readBacks >= count)
                 loop.quit();
         });

@@ -9,7 +9,6 @@
 #include "hostlinkdialog.h"
 #include "mainwindow.h"
 #include "seldialog.h"
-#include "servicechannel.h"
 #include "serviceport.h"
 #include "simulatedline.h"
 
@@ -46,14 +45,14 @@ bool hasDisplay()
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-// The window's channel says when every reply of the read-back has come. A
+// The window says when every reply of the read-back has come. A
 // module that has not answered after 5 s is given up, and the window's
 // report that it does not answer closed, as a user would.
 bool waitForReadBack(const MainWindow &window)
 {
     bool complete = false;
     QEventLoop loop;
-    QObject::connect(window.findChild<ServiceChannel *>(), &ServiceChannel::readBackComplete, &loop, [&] {
+    QObject::connect(&window, &MainWindow::readBackCompleted, &loop, [&] {
         complete = true;
         loop.quit();
     });
