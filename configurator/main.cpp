@@ -4,6 +4,7 @@
 #include "standardstreams.h"
 #include "uniformscaling.h"
 #include "waitdialog.h"
+#include "zorvelversion.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -21,7 +22,7 @@ bool answeredOnCommandLine(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Maritor %s\n", MARITOR_VERSION);
+            std::printf("Maritor %s\n", ZorvelVersion);
             return true;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -62,12 +63,12 @@ int main(int argc, char *argv[])
     QCoreApplication::processEvents();
 
     QSerialPort port(nullptr);
-    QString reason;
-    if (!openLockedPort(port, selDialog.selectedEntry.systemLocation, &reason)) {
+    QString error;
+    if (!openLockedPort(port, selDialog.selectedEntry.systemLocation, &error)) {
         QMessageBox::information(nullptr, "ZORVEL Error",
                                  "Looks line failed to open!\n"
                                  "Try to recconect the SERVICE PORT or power cycle the ZORVEL module.\n"
-                                     + reason,
+                                     + error,
                                  QMessageBox::Ok, QMessageBox::NoButton);
         return 0;
     }

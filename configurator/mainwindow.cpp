@@ -583,7 +583,7 @@ QString MainWindow::moduleText() const
 // is reported next, and says so in its own notice.
 bool MainWindow::sendConfirmed(const QByteArray &frame, const QString &what)
 {
-    const ServiceChannel::Outcome outcome = m_channel->send(frame);
+    const ServiceChannel::Outcome outcome = m_channel->send({ frame });
     m_request = Request { what, outcome.sent() };
     if (outcome.sent())
         return true;

@@ -36,16 +36,11 @@ ServiceChannel::ServiceChannel(QSerialPort *port, FrameRule rule, QObject *paren
 
 ServiceChannel::Outcome ServiceChannel::readBack()
 {
-    const Outcome outcome = request({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
-                                      encodeRequest(FrameType::UsbtmcSyncFrom) });
+    const Outcome outcome = send({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
+                                   encodeRequest(FrameType::UsbtmcSyncFrom) });
     if (outcome.sent())
         m_readBackPending = { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
     return outcome;
-}
-
-ServiceChannel::Outcome ServiceChannel::send(const QByteArray &frame)
-{
-    return request({ frame });
 }
 
 void ServiceChannel::abandon(const QString &reason)
@@ -160,36 +155,32 @@ void ServiceChannel::takeInWaitingBytes()
     }
 }
 
-ServiceChannel::Outcome ServiceChannel::request(const QList<QByteArray> &frames)
+// An error that the port signals while it writes is this write's failure,
+// told in its own words below.
+ServiceChannel::Outcome ServiceChannel::send(const QList<QByteArray> &frames)
 {
     m_requesting = true;
     takeInWaitingBytes();
-    const Outcome outcome = m_state == State::Open ? write(frames)
-                                                   : Outcome { Outcome::Status::Refused, m_state, m_reason };
+    Outcome outcome { Outcome::Status::Refused, m_state, m_reason };
+    if (m_state == State::Open) {
+        bool complete = true;
+        m_writing = true;
+        for (const QByteArray &frame : frames) {
+            emit frameSent(frame);
+            complete = m_port->write(frame) == frame.size();
+            if (!complete)
+                break;
+        }
+        complete = complete && m_port->flush();
+        m_writing = false;
+        if (!complete)
+            stop(State::LineLost, tr("the request could not be sent: %1").arg(m_port->errorString()));
+        outcome = complete ? Outcome() : Outcome { Outcome::Status::WriteFailed, m_state, m_reason };
+    }
     m_requesting = false;
     if (m_endToReport)
         QMetaObject::invokeMethod(this, &ServiceChannel::reportEnd, Qt::QueuedConnection);
     return outcome;
-}
-
-// An error that the port signals while it writes is this write's failure,
-// told in its own words below.
-ServiceChannel::Outcome ServiceChannel::write(const QList<QByteArray> &frames)
-{
-    bool complete = true;
-    m_writing = true;
-    for (const QByteArray &frame : frames) {
-        emit frameSent(frame);
-        complete = m_port->write(frame) == frame.size();
-        if (!complete)
-            break;
-    }
-    complete = complete && m_port->flush();
-    m_writing = false;
-    if (complete)
-        return Outcome();
-    stop(State::LineLost, tr("the request could not be sent: %1").arg(m_port->errorString()));
-    return { Outcome::Status::WriteFailed, m_state, m_reason };
 }
 
 void ServiceChannel::onPortError(QSerialPort::SerialPortError error)

@@ -71,8 +71,9 @@ public:
     // The three read requests; readBackCompleted() follows once each has
     // had a reply that decodes.
     Outcome readBack();
-    // One request, a read, a write or the factory reset.
-    Outcome send(const QByteArray &frame);
+    // One request, a read, a write or the factory reset, or several
+    // written as one.
+    Outcome send(const QList<QByteArray> &frames);
     // Ends the conversation, for the reason given, as a lost line does.
     void abandon(const QString &reason);
 
@@ -94,7 +95,6 @@ signals:
     void frameReceived(const QByteArray &frame);
 
 private:
-    Outcome request(const QList<QByteArray> &frames);
     void receive();
     void takeFrames();
     void dispatch(const QByteArray &frame);
@@ -103,7 +103,6 @@ private:
                   void (ServiceChannel::*signal)(const Record &));
     void replied(FrameType type);
     void takeInWaitingBytes();
-    Outcome write(const QList<QByteArray> &frames);
     void onPortError(QSerialPort::SerialPortError error);
     void stop(State state, const QString &reason);
     void reportEnd();

@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "command.h"
 #include "console.h"
 #include "documentfile.h"
 #include "exitcode.h"
@@ -14,153 +15,7 @@
 
 #include <algorithm>
 
-// A command, the options it takes by name, its arguments and what it does
-// with them: the work it does on modules, and what its argument holds.
-struct CommandLine::Command {
-    enum class Kind { Help, List, Modules };
-    enum class Argument { None, Document, Assignments, HostPort };
-
-    QString name;
-    QString synopsis;
-    const char *summary;
-    const char *description;
-    // Besides help, verbose and quiet, which every command takes.
-    QStringList options;
-    QString argumentName;
-    const char *argumentHelp;
-    int minArguments;
-    // -1 for any number.
-    int maxArguments;
-    Kind kind = Kind::Modules;
-    Work work = Work::Show;
-    Argument argument = Argument::None;
-    // Why the command refuses several modules; none where it takes them.
-    const char *oneModule = nullptr;
-    int timeoutMs = 1000;
-};
-
-const QList<CommandLine::Command> &CommandLine::commands()
-{
-    static const QList<Command> all = {
-        { "list", "[--json] [--all-ports]", "List the ZORVEL service ports.",
-          "Lists the serial ports whose description contains \"ZORVEL\", one a line: port name,\n"
-          "description, serial number and system location. On a terminal the table has a\n"
-          "header; when no service port is found, standard error says so.",
-          { "json", "all-ports" }, "", nullptr, 0, 0, Command::Kind::List },
-        { "show", "[PORTOPTS] [--json]", "Show a module's information and settings.",
-          "Reads the module information and both settings groups and prints them as an\n"
-          "aligned table, or with --json as the settings document; with --all a JSON array\n"
-          "with one element a port, a port that failed as its port, serial number,\n"
-          "message and exit status.",
-          { "port", "serial", "all", "timeout", "json" },
-          "", nullptr, 0, 0, Command::Kind::Modules, Work::Show },
-        { "export", "[PORTOPTS] [-o FILE]", "Write a module's settings document.",
-          "Reads one module and writes its settings document (JSON) to FILE or to standard\n"
-          "output. The document is what apply, set and diff read.",
-          { "port", "serial", "all", "timeout", "output" },
-          "", nullptr, 0, 0, Command::Kind::Modules, Work::Export, Command::Argument::None,
-          QT_TRANSLATE_NOOP("CommandLine",
-                            "export writes the document of one module; choose it with --port or --serial") },
-        { "diff", "FILE [PORTOPTS] [--json]", "Compare a settings document with a module.",
-          "Prints each key that differs as \"group.key: module-value -> file-value\", or with\n"
-          "--json an array of objects with group, key, module and file. FILE - reads the\n"
-          "document from standard input. Exit status 0 when the module matches the\n"
-          "document, 1 when it differs.",
-          { "port", "serial", "all", "timeout", "json" },
-          "FILE", "The settings document, or - for standard input.", 1, 1, Command::Kind::Modules, Work::Diff,
-          Command::Argument::Document },
-        { "apply", "FILE [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]", "Write a settings document to a module.",
-          "Reads the module and sets the document's keys over its settings; keys the\n"
-          "document leaves out keep the module's values. Prints what it will write, as\n"
-          "diff does, asks once for the module, then writes only the groups that differ\n"
-          "and says what it wrote. FILE - reads the document from standard input, which\n"
-          "then can answer no question: give --yes. With --json it prints instead, for\n"
-          "each module, its port, serialNumber, changes (as diff --json), written (the\n"
-          "groups sent), verified (true, false or null), exitStatus and message.",
-          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
-          "FILE", "The settings document, or - for standard input.", 1, 1, Command::Kind::Modules, Work::Apply,
-          Command::Argument::Document },
-        { "set", "KEY=VALUE... [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]",
-          "Write single settings to a module.",
-          "The same as apply with a document made of the given keys, each once, for example\n"
-          "pelta=true, flowControl=HARDWARE, termchar=0x0D or autoSerialPollInterval=500.\n"
-          "Values are written as in JSON; a value that is no JSON is a string. Keys:\n"
-          "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
-          "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
-          { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
-          "KEY=VALUE", "A setting and its value.", 1, -1, Command::Kind::Modules, Work::Apply,
-          Command::Argument::Assignments },
-        { "reset", "[PORTOPTS] [--dry-run] [--yes] [--json]", "Reset a module to its factory defaults.",
-          "Says that every setting returns to its factory default, asks once for the\n"
-          "module, then resets it and waits for its reply. With --json it prints the\n"
-          "result as apply does, with \"reset\" in written once the reset was sent.",
-          { "port", "serial", "all", "timeout", "dry-run", "yes", "json" },
-          "", nullptr, 0, 0, Command::Kind::Modules, Work::Reset },
-        { "check-host", "HOST [PORTOPTS] [--timeout MS] [--json]",
-          "Try a module's host link: does its instrument answer?",
-          "Reads the module's information and RS232C-host settings (only read requests reach\n"
-          "the module), then opens HOST, the computer's end of the host link, with the line\n"
-          "settings the module holds: its bit rate, 8 data bits, no parity, its stop bits\n"
-          "and flow control. It sends the identification query and the terminator as the\n"
-          "window shows them (*IDN? and 0x0A with 488.2 block transfer), reads the answer\n"
-          "up to the terminator, and compares it with the *IDN text the module read from\n"
-          "its instrument. With a USB host interface HOST is the instrument's USBTMC device\n"
-          "file on Linux, such as /dev/usbtmc0. Prints the line settings, what was sent,\n"
-          "received and expected (in hex as well with -v), or with --json one object. Exit\n"
-          "status 5 when the answer is missing, different or not text; refused (2) with\n"
-          "PELTA on, or when HOST is the service port. --timeout defaults to 2000 here.",
-          { "port", "serial", "timeout", "json" },
-          "HOST", "The computer's end of the host link: a serial port such as ttyUSB0, COM7 or a device path.",
-          1, 1, Command::Kind::Modules, Work::CheckHost, Command::Argument::HostPort,
-          QT_TRANSLATE_NOOP("CommandLine",
-                            "check-host tries the host link of one module; choose it with --port or --serial"),
-          2000 },
-        { "help", "[COMMAND]", "Describe the program, or a command.",
-          "Describes the program, or the given command as COMMAND --help does.",
-          {}, "COMMAND", "The command to describe.", 0, 1, Command::Kind::Help },
-    };
-    return all;
-}
-
 namespace {
-
-const QStringList CommonOptions { "help", "verbose", "quiet" };
-
-// Every option the program knows, each once, by the last of its names.
-const QList<QCommandLineOption> &knownOptions()
-{
-    static const QList<QCommandLineOption> all = {
-        { { "h", "help" }, CommandLine::tr("Describe the program or the command.") },
-        { { "v", "verbose" }, CommandLine::tr("Trace every frame sent and received on standard error, in hex, with "
-                                              "the port and the milliseconds since the start.") },
-        { { "q", "quiet" }, CommandLine::tr("Print nothing but errors and the requested output.") },
-        { "port", CommandLine::tr("The port: a name such as ttyACM0 or COM3, or a device path such as /dev/pts/4; "
-                                  "again for each further module."),
-          "NAME" },
-        { "serial", CommandLine::tr("The service port of the module with this USB serial number; again for each "
-                                    "further module."),
-          "SN" },
-        { "all", CommandLine::tr("Every service port in turn; the exit status is the worst of them.") },
-        { "timeout", CommandLine::tr("How long to wait for each reply, in milliseconds (default 1000; with "
-                                     "check-host 2000)."),
-          "MS" },
-        { "json", CommandLine::tr("Print JSON instead of text: with apply, set and reset, what was planned, "
-                                  "written and verified.") },
-        { "all-ports", CommandLine::tr("List every serial port, marking the service ports with *.") },
-        { { "o", "output" }, CommandLine::tr("Write the document to FILE instead of standard output."), "FILE" },
-        { "dry-run", CommandLine::tr("Print what would be written, and write nothing.") },
-        { "verify", CommandLine::tr("Read the written groups back and compare (exit status 4 if they differ).") },
-        { "yes", CommandLine::tr("Write without asking for confirmation.") },
-    };
-    return all;
-}
-
-QCommandLineOption option(const QString &name)
-{
-    const auto &all = knownOptions();
-    return *std::find_if(all.cbegin(), all.cend(),
-                         [&name](const QCommandLineOption &known) { return known.names().last() == name; });
-}
 
 std::optional<int> timeoutValue(const QString &text)
 {
@@ -206,7 +61,7 @@ int CommandLine::run(const QStringList &arguments)
     }
     if (rest.isEmpty())
         return usageError(tr("no command given"));
-    const Command *command = findCommand(rest.first());
+    const Command *command = Command::find(rest.first());
     if (!command)
         return usageError(tr("unknown command \"%1\"").arg(rest.first()));
     const int result = runCommand(*command, rest.mid(1) + leading);
@@ -216,18 +71,11 @@ int CommandLine::run(const QStringList &arguments)
     return std::max(result, int(ExitUsage));
 }
 
-const CommandLine::Command *CommandLine::findCommand(const QString &name)
-{
-    const auto &all = commands();
-    const auto found = std::find_if(all.cbegin(), all.cend(), [&name](const Command &command) { return name == command.name; });
-    return found == all.cend() ? nullptr : &*found;
-}
-
 int CommandLine::runCommand(const Command &command, const QStringList &arguments)
 {
     QCommandLineParser parser;
-    for (const QString &name : CommonOptions + command.options)
-        parser.addOption(option(name));
+    for (const QString &name : Command::CommonOptions + command.options)
+        parser.addOption(Command::option(name));
     if (!command.argumentName.isEmpty())
         parser.addPositionalArgument(command.argumentName, tr(command.argumentHelp));
     if (!parser.parse(QStringList { "zorvel" } + arguments))
@@ -252,7 +100,7 @@ int CommandLine::runCommand(const Command &command, const QStringList &arguments
         break;
     }
     if (command.oneModule && asksForSeveral(parser, *options))
-        return usageError(tr(command.oneModule), command.name);
+        return usageError(Command::tr(command.oneModule), command.name);
     return runOnModules(command, parser, *options);
 }
 
@@ -278,10 +126,10 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
                                                           QString *error) const
 {
     const QStringList used = parser.optionNames();
-    for (const QString &name : CommonOptions + command.options) {
+    for (const QString &name : Command::CommonOptions + command.options) {
         if (name == "port" || name == "serial")
             continue;
-        const QStringList names = option(name).names();
+        const QStringList names = Command::option(name).names();
         const auto count = std::count_if(used.cbegin(), used.cend(),
                                          [&names](const QString &given) { return names.contains(given); });
         if (count > 1) {
@@ -366,7 +214,7 @@ int CommandLine::help(const QStringList &topics)
         m_console.print(generalHelp());
         return ExitSuccess;
     }
-    const Command *command = findCommand(topics.first());
+    const Command *command = Command::find(topics.first());
     if (!command)
         return usageError(tr("no help on \"%1\": no such command").arg(topics.first()));
     m_console.print(commandHelp(*command));
@@ -394,8 +242,8 @@ std::optional<SettingsDocument> CommandLine::readDocument(const QString &name)
 QString CommandLine::commandHelp(const Command &command) const
 {
     QCommandLineParser parser;
-    for (const QString &name : command.options + CommonOptions)
-        parser.addOption(option(name));
+    for (const QString &name : command.options + Command::CommonOptions)
+        parser.addOption(Command::option(name));
     if (!command.argumentName.isEmpty())
         parser.addPositionalArgument(command.argumentName, tr(command.argumentHelp));
     const QString table = parser.helpText();
@@ -406,7 +254,7 @@ QString CommandLine::commandHelp(const Command &command) const
 QString CommandLine::generalHelp() const
 {
     QString summaries;
-    for (const Command &command : commands())
+    for (const Command &command : Command::all())
         summaries += QString("  %1%2\n").arg(QString(command.name).leftJustified(11), tr(command.summary));
     return tr("Usage: zorvel [-v|-q] COMMAND [OPTIONS]\n"
               "       zorvel --version\n"

@@ -13,6 +13,7 @@
 
 class Console;
 class QCommandLineParser;
+struct Command;
 class SettingsDocument;
 
 // Parses "zorvel [-v|-q] COMMAND [OPTIONS]", prints the help texts and runs
@@ -28,11 +29,6 @@ public:
     int run(const QStringList &arguments);
 
 private:
-    struct Command;
-
-    static const QList<Command> &commands();
-    static const Command *findCommand(const QString &name);
-
     int runCommand(const Command &command, const QStringList &arguments);
     std::optional<CommandOptions> commandOptions(const Command &command, const QCommandLineParser &parser,
                                                  QString *error) const;

@@ -66,7 +66,7 @@ std::optional<Reply> ServiceSession::exchange(const QByteArray &request, Signal 
 {
     if (m_failed)
         return std::nullopt;
-    const ServiceChannel::Outcome outcome = m_channel.send(request);
+    const ServiceChannel::Outcome outcome = m_channel.send({ request });
     m_requestWentOut = outcome.status != ServiceChannel::Outcome::Status::Refused;
     if (!outcome.sent()) {
         fail(outcome.end, outcome.reason);

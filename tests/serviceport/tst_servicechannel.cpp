@@ -104,7 +104,7 @@ void TestServiceChannel::waitingLineStopsRequest()
         m_line->module().sendRestartNotice(event == "restart" ? 0 : 1);
         QVERIFY(m_line->waitUntilDelivered());
     }
-    const ServiceChannel::Outcome outcome = channel.send(hex("4d300900"));
+    const ServiceChannel::Outcome outcome = channel.send({ hex("4d300900") });
     QTEST(int(outcome.status), "status");
     QTEST(int(outcome.end), "end");
     QCOMPARE(ended.count(), 0);
@@ -125,13 +125,13 @@ void TestServiceChannel::failedWriteIsToldApart()
     ServiceChannel channel(&port, ServiceChannel::FrameRule::RequireMagic);
     QSignalSpy ended(&channel, &ServiceChannel::ended);
 
-    const ServiceChannel::Outcome outcome = channel.send(hex("4d300200"));
+    const ServiceChannel::Outcome outcome = channel.send({ hex("4d300200") });
     QCOMPARE(outcome.status, ServiceChannel::Outcome::Status::WriteFailed);
     QCOMPARE(outcome.end, ServiceChannel::State::LineLost);
     QCOMPARE(outcome.reason, QString("the request could not be sent: the line went while writing"));
     QVERIFY(!port.isOpen());
     QVERIFY(ended.wait(1000));
-    QCOMPARE(channel.send(hex("4d300100")).status, ServiceChannel::Outcome::Status::Refused);
+    QCOMPARE(channel.send({ hex("4d300100") }).status, ServiceChannel::Outcome::Status::Refused);
 }
 
 QTEST_GUILESS_MAIN(TestServiceChannel)

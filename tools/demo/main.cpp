@@ -180,9 +180,9 @@ int main(int argc, char *argv[])
     }
 
     QSerialPort port;
-    QString reason;
-    if (!openLockedPort(port, path, &reason)) {
-        err() << "maritor-demo: cannot open " << path << ": " << reason << Qt::endl;
+    QString error;
+    if (!openLockedPort(port, path, &error)) {
+        err() << "maritor-demo: cannot open " << path << ": " << error << Qt::endl;
         return 1;
     }
     // The system's list of serial ports never holds a pseudo-terminal, so the
