@@ -22,8 +22,6 @@
 
 namespace {
 
-const QByteArray ReadBackRequests = QByteArray::fromHex("4d300100" "4d300300" "4d300500");
-
 // Read without allocating, so that measuring does not add to what is
 // measured (a sanitizer keeps freed blocks for a while).
 qint64 residentBytes()
@@ -76,9 +74,7 @@ private slots:
     void framesBehindRestartNoticeAreIgnored();
 
 private:
-    void startWindow();
     void compareShown(const ReplyStream &stream) const;
-    template<typename T> T *widget(const char *name) const;
 
     std::unique_ptr<WindowBench> m_bench;
     quint32 m_seed = 0;
@@ -100,41 +96,30 @@ void TestFaults::cleanup()
     m_bench.reset();
 }
 
-void TestFaults::startWindow()
-{
-    m_bench->startWindow()->show();
-}
-
-template<typename T>
-T *TestFaults::widget(const char *name) const
-{
-    return m_bench->widget<T>(name);
-}
-
 // Nothing is resent: the form keeps its placeholders and the window goes on
 // serving the user.
 void TestFaults::silentModuleLeavesPlaceholders()
 {
     m_bench->module.setSilent(true);
-    startWindow();
+    m_bench->startWindow()->show();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
     QTest::qWait(500);
     QCOMPARE(m_bench->module.received(), ReadBackRequests);
 
     for (const char *name : { "lblVersion", "lblIOType", "lblGpibAddress", "lblCustomMode", "lblIdnString" })
-        QCOMPARE(widget<QLabel>(name)->text(), QString("1"));
-    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
-    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("2"));
-    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
+        QCOMPARE(m_bench->widget<QLabel>(name)->text(), QString("1"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboStopbits")->currentText(), QString("2"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
     for (const char *name : { "txtTermcharCode", "txtIdnQuery", "txtAutoSpollIntv" })
-        QVERIFY2(widget<QLineEdit>(name)->text().isEmpty(), name);
+        QVERIFY2(m_bench->widget<QLineEdit>(name)->text().isEmpty(), name);
     for (const char *name : { "chk4882Block", "chkPeltaSafu", "chkAutoSpoll" })
-        QVERIFY2(!widget<QCheckBox>(name)->isChecked(), name);
+        QVERIFY2(!m_bench->widget<QCheckBox>(name)->isChecked(), name);
 
     m_bench->boxes.setAnswer(QMessageBox::No);
-    widget<QAction>("action_Factory_Default")->trigger();
+    m_bench->widget<QAction>("action_Factory_Default")->trigger();
     QCOMPARE(m_bench->boxes.texts(), QStringList("Wish to initialise the ZORVEL to Factory Default?"));
-    auto *tabs = widget<QTabWidget>("tabWidget");
+    auto *tabs = m_bench->widget<QTabWidget>("tabWidget");
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         const QPixmap picture = m_bench->window->grab();
@@ -144,7 +129,7 @@ void TestFaults::silentModuleLeavesPlaceholders()
     QTest::qWait(200);
     QCOMPARE(m_bench->module.received(), ReadBackRequests);
 
-    widget<QAction>("action_Refresh")->trigger();
+    m_bench->widget<QAction>("action_Refresh")->trigger();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
 }
 
@@ -154,22 +139,22 @@ void TestFaults::silentModuleLeavesPlaceholders()
 void TestFaults::silentModuleIsReported()
 {
     m_bench->module.setSilent(true);
-    startWindow();
+    m_bench->startWindow()->show();
     const QString port = m_bench->port.portName();
     QTRY_COMPARE_WITH_TIMEOUT(m_bench->boxes.texts().size(), 1, 4000);
     QCOMPARE(m_bench->boxes.texts().at(0),
              QString("The ZORVEL on %1, USB serial number ZV0042 does not answer.\nCheck that the SERVICE PORT "
                      "cable is plugged in and that the ZORVEL is switched on, then choose Device → Refresh.")
                  .arg(port));
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(),
+    QCOMPARE(m_bench->widget<QLabel>("lblConnectInfo")->text(),
              QString("Connected to %1:, but the ZORVEL does not answer").arg(port));
     QTest::qWait(500);
     QCOMPARE(m_bench->boxes.texts().size(), 1);
 
     m_bench->module.sendRaw(laterModuleInfo());
-    QTRY_COMPARE(widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(port));
-    QCOMPARE(widget<QLabel>("lblSerialNumber")->text(), QString("ZV0042"));
+    QTRY_COMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
+    QCOMPARE(m_bench->widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(port));
+    QCOMPARE(m_bench->widget<QLabel>("lblSerialNumber")->text(), QString("ZV0042"));
 }
 
 void TestFaults::closedLineIsLoggedOnceAndIdles_data()
@@ -187,7 +172,7 @@ void TestFaults::closedLineIsLoggedOnceAndIdles()
 {
     QFETCH(bool, duringNotice);
 
-    startWindow();
+    m_bench->startWindow()->show();
     QVERIFY(m_bench->waitForReadBack());
     DebugLog log;
 
@@ -208,7 +193,7 @@ void TestFaults::closedLineIsLoggedOnceAndIdles()
     QVERIFY2(cpuSeconds < 0.3, qPrintable(QString("%1 s of CPU time").arg(cpuSeconds)));
     QVERIFY(!m_bench->port.isOpen());
     QCOMPARE(log.lines().filter("SerialPortError = ").size(), 1);
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_bench->port.portName()));
+    QCOMPARE(m_bench->widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_bench->port.portName()));
     QVERIFY(m_bench->window->isVisible());
     QCOMPARE(m_bench->boxes.texts().size(), duringNotice ? 1 : 0);
 }
@@ -234,7 +219,7 @@ void TestFaults::randomStreamShowsLastGoodReplies()
     m_seed = seed;
 
     m_bench->module.setSilent(true);
-    startWindow();
+    m_bench->startWindow()->show();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
     DebugLog log;
     QElapsedTimer clock;
@@ -261,8 +246,7 @@ void TestFaults::randomStreamShowsLastGoodReplies()
         if (QTest::currentTestFailed())
             return;
     }
-    QTest::qWait(50);
-    QCOMPARE(m_bench->boxes.texts().size(), stream.notices.size());
+    QTRY_COMPARE(m_bench->boxes.texts().size(), stream.notices.size());
     QCOMPARE(m_bench->port.bytesAvailable(), qint64(0));
     QVERIFY(m_bench->port.isOpen());
     QVERIFY(m_bench->window->isVisible());
@@ -272,27 +256,27 @@ void TestFaults::randomStreamShowsLastGoodReplies()
 void TestFaults::compareShown(const ReplyStream &stream) const
 {
     const ShownModuleInfo &info = stream.moduleInfo;
-    QCOMPARE(widget<QLabel>("lblVersion")->text(), info.version);
-    QCOMPARE(widget<QLabel>("lblIOType")->text(), info.ioType);
-    QCOMPARE(widget<QLabel>("lblGpibAddress")->text(), info.gpibAddress);
-    QCOMPARE(widget<QLabel>("lblCustomMode")->text(), info.customMode);
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), info.idnString);
+    QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), info.version);
+    QCOMPARE(m_bench->widget<QLabel>("lblIOType")->text(), info.ioType);
+    QCOMPARE(m_bench->widget<QLabel>("lblGpibAddress")->text(), info.gpibAddress);
+    QCOMPARE(m_bench->widget<QLabel>("lblCustomMode")->text(), info.customMode);
+    QCOMPARE(m_bench->widget<QLabel>("lblIdnString")->text(), info.idnString);
 
     const ShownRs232cSettings &rs232c = stream.rs232cSettings;
-    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), rs232c.bitrate);
-    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), rs232c.stopbits);
-    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), rs232c.flowControl);
-    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), rs232c.termcharCode);
-    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), rs232c.idnQuery);
-    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->isEnabled(), rs232c.fieldsEnabled);
-    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->isEnabled(), rs232c.fieldsEnabled);
-    QCOMPARE(widget<QCheckBox>("chk4882Block")->isChecked(), rs232c.blockChecked);
-    QCOMPARE(widget<QCheckBox>("chk4882Block")->isEnabled(), rs232c.blockEnabled);
-    QCOMPARE(widget<QCheckBox>("chkPeltaSafu")->isChecked(), rs232c.peltaChecked);
+    QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), rs232c.bitrate);
+    QCOMPARE(m_bench->widget<QComboBox>("cboStopbits")->currentText(), rs232c.stopbits);
+    QCOMPARE(m_bench->widget<QComboBox>("cboFlowControl")->currentText(), rs232c.flowControl);
+    QCOMPARE(m_bench->widget<QLineEdit>("txtTermcharCode")->text(), rs232c.termcharCode);
+    QCOMPARE(m_bench->widget<QLineEdit>("txtIdnQuery")->text(), rs232c.idnQuery);
+    QCOMPARE(m_bench->widget<QLineEdit>("txtTermcharCode")->isEnabled(), rs232c.fieldsEnabled);
+    QCOMPARE(m_bench->widget<QLineEdit>("txtIdnQuery")->isEnabled(), rs232c.fieldsEnabled);
+    QCOMPARE(m_bench->widget<QCheckBox>("chk4882Block")->isChecked(), rs232c.blockChecked);
+    QCOMPARE(m_bench->widget<QCheckBox>("chk4882Block")->isEnabled(), rs232c.blockEnabled);
+    QCOMPARE(m_bench->widget<QCheckBox>("chkPeltaSafu")->isChecked(), rs232c.peltaChecked);
 
     const ShownUsbtmcSettings &usbtmc = stream.usbtmcSettings;
-    QCOMPARE(widget<QCheckBox>("chkAutoSpoll")->isChecked(), usbtmc.autoSpoll);
-    QCOMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), usbtmc.interval);
+    QCOMPARE(m_bench->widget<QCheckBox>("chkAutoSpoll")->isChecked(), usbtmc.autoSpoll);
+    QCOMPARE(m_bench->widget<QLineEdit>("txtAutoSpollIntv")->text(), usbtmc.interval);
 }
 
 // While a notice is open nothing is read from the port beyond its buffer:
@@ -302,7 +286,7 @@ void TestFaults::compareShown(const ReplyStream &stream) const
 // handled, and the reply sent behind it is applied without further traffic.
 void TestFaults::floodBehindNoticeStaysBounded()
 {
-    startWindow();
+    m_bench->startWindow()->show();
     QVERIFY(m_bench->waitForReadBack());
     const QByteArray unknownFrame = QByteArray::fromHex("4d30ffff") + QByteArray(255, char(0xA5));
     QIODevice *master = m_bench->line.master();
@@ -321,7 +305,7 @@ void TestFaults::floodBehindNoticeStaysBounded()
         m_bench->module.sendRaw(laterModuleInfo());
     });
     m_bench->module.sendRaw(QByteArray::fromHex("4d300200"));
-    QTRY_COMPARE_WITH_TIMEOUT(widget<QLabel>("lblVersion")->text(), QString("09.09.09"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bench->widget<QLabel>("lblVersion")->text(), QString("09.09.09"), 20000);
 
     // Without the bound the process grows by hundreds of MiB here; the
     // margin is for a sanitizer's bookkeeping.
@@ -337,9 +321,9 @@ void TestFaults::floodBehindNoticeStaysBounded()
 // box stands without a window and the labels keep what they showed.
 void TestFaults::framesBehindRestartNoticeAreIgnored()
 {
-    startWindow();
+    m_bench->startWindow()->show();
     QVERIFY(m_bench->waitForReadBack());
-    const QString versionBefore = widget<QLabel>("lblVersion")->text();
+    const QString versionBefore = m_bench->widget<QLabel>("lblVersion")->text();
 
     bool portOpenAtNotice = true;
     m_bench->boxes.setHook([&](QMessageBox *) { portOpenAtNotice = m_bench->port.isOpen(); });
@@ -349,7 +333,7 @@ void TestFaults::framesBehindRestartNoticeAreIgnored()
 
     QCOMPARE(m_bench->boxes.texts(), QStringList("The ZORVEL has been restarted. You also need to restart this app."));
     QVERIFY(!portOpenAtNotice);
-    QCOMPARE(widget<QLabel>("lblVersion")->text(), versionBefore);
+    QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), versionBefore);
     QVERIFY(!m_bench->port.isOpen());
 }
 

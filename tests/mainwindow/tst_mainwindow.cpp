@@ -22,12 +22,6 @@
 
 #include <memory>
 
-namespace {
-
-const QByteArray ReadBackRequests = hex("4d300100" "4d300300" "4d300500");
-
-} // namespace
-
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -71,12 +65,6 @@ private slots:
     void tabVisitsFieldsTopToBottom();
 
 private:
-    void startWindow();
-    void waitForReadBack();
-    void refreshAndWait();
-    template<typename T> T *widget(const char *name) const;
-    QAction *action(const char *name) const;
-
     std::unique_ptr<WindowBench> m_bench;
 };
 
@@ -91,51 +79,23 @@ void TestMainWindow::cleanup()
     m_bench.reset();
 }
 
-void TestMainWindow::startWindow()
-{
-    m_bench->startWindow();
-}
-
-void TestMainWindow::waitForReadBack()
-{
-    QVERIFY(m_bench->waitForReadBack());
-}
-
-void TestMainWindow::refreshAndWait()
-{
-    const int readBacks = m_bench->readBacks();
-    action("action_Refresh")->trigger();
-    QVERIFY(m_bench->waitForReadBack(readBacks + 1));
-}
-
-template<typename T>
-T *TestMainWindow::widget(const char *name) const
-{
-    return m_bench->widget<T>(name);
-}
-
-QAction *TestMainWindow::action(const char *name) const
-{
-    return widget<QAction>(name);
-}
-
 void TestMainWindow::readsBackBeforeShowing()
 {
-    startWindow();
+    m_bench->startWindow();
     QVERIFY(!m_bench->window->isVisible());
     QTRY_COMPARE(m_bench->module.received().toHex(' '), hex("4d300100" "4d300300" "4d300500").toHex(' '));
 
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
     const ModuleState state = SimulatedModule::factoryDefaults();
     const QString portName = m_bench->line.path().mid(QString("/dev/").size());
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(portName));
-    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
-    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("9600"));
-    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("1"));
-    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
-    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("*IDN?"));
-    QVERIFY(!widget<QCheckBox>("chkAutoSpoll")->isChecked());
+    QCOMPARE(m_bench->widget<QLabel>("lblConnectInfo")->text(), QString("Connected to %1:").arg(portName));
+    QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString(state.version));
+    QCOMPARE(m_bench->widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
+    QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("9600"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboStopbits")->currentText(), QString("1"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboFlowControl")->currentText(), QString("NONE"));
+    QCOMPARE(m_bench->widget<QLineEdit>("txtIdnQuery")->text(), QString("*IDN?"));
+    QVERIFY(!m_bench->widget<QCheckBox>("chkAutoSpoll")->isChecked());
     QVERIFY(m_bench->boxes.texts().isEmpty());
 }
 
@@ -164,8 +124,8 @@ void TestMainWindow::choicesFollowTheRules()
 {
     QFETCH(QString, box);
     QFETCH(QStringList, rules);
-    startWindow();
-    const auto *combo = widget<QComboBox>(qPrintable(box));
+    m_bench->startWindow();
+    const auto *combo = m_bench->widget<QComboBox>(qPrintable(box));
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i);
@@ -207,18 +167,18 @@ void TestMainWindow::questionListsChanges()
     QFETCH(QString, actionName);
     QFETCH(QStringList, edits);
     QFETCH(bool, writtenBefore);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
     m_bench->edit(edits);
     if (writtenBefore) {
-        action(qPrintable(actionName))->trigger();
+        m_bench->action(qPrintable(actionName))->trigger();
         QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
         m_bench->boxes.clear();
     }
     const int requestsBefore = m_bench->module.requests().size();
 
     m_bench->boxes.setAnswer(QMessageBox::No);
-    action(qPrintable(actionName))->trigger();
+    m_bench->action(qPrintable(actionName))->trigger();
     QCOMPARE(m_bench->boxes.texts().size(), 1);
     QVERIFY(m_bench->boxes.texts().at(0).startsWith("Wish to "));
     QFETCH(QString, details);
@@ -251,18 +211,18 @@ void TestMainWindow::showsModuleInfo()
     state.gpibAddress = gpibAddress;
     state.idnString = QByteArray("<b>MAKER</b>,MODEL 7,SN 1,2.0") + QByteArray(",  LONG OPTION LIST").repeated(5);
     m_bench->module.setState(state);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    QTEST(widget<QLabel>("lblIOType")->text(), "ioType");
-    QTEST(widget<QLabel>("lblGpibAddress")->text(), "address");
-    QTEST(widget<QLabel>("lblCustomMode")->text(), "custom");
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
-    QCOMPARE(widget<QLabel>("lblIdnString")->textFormat(), Qt::PlainText);
+    QTEST(m_bench->widget<QLabel>("lblIOType")->text(), "ioType");
+    QTEST(m_bench->widget<QLabel>("lblGpibAddress")->text(), "address");
+    QTEST(m_bench->widget<QLabel>("lblCustomMode")->text(), "custom");
+    QCOMPARE(m_bench->widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
+    QCOMPARE(m_bench->widget<QLabel>("lblIdnString")->textFormat(), Qt::PlainText);
 
     // The tips show the long texts whole, as sent; the texts can be selected.
     for (const char *name : { "lblIdnString", "lblVersion" }) {
-        const auto *label = widget<QLabel>(name);
+        const auto *label = m_bench->widget<QLabel>(name);
         QTextDocument tip;
         tip.setHtml(label->toolTip());
         QCOMPARE(tip.toPlainText(), label->text());
@@ -315,21 +275,21 @@ void TestMainWindow::showsRs232cSettings()
     state.idnQuery = "*ID?";
     state.peltaSafu = quint8(peltaSafu);
     m_bench->module.setState(state);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    const auto *bitrateBox = widget<QComboBox>("cboBitrate");
+    const auto *bitrateBox = m_bench->widget<QComboBox>("cboBitrate");
     QTEST(bitrateBox->currentText(), "bitrateShown");
     QCOMPARE(bitrateBox->currentIndex() < 0, bitrateBox->currentText().isEmpty());
-    QCOMPARE(widget<QComboBox>("cboStopbits")->currentText(), QString("2"));
-    QTEST(widget<QComboBox>("cboFlowControl")->currentText(), "flowShown");
-    QTEST(widget<QLineEdit>("txtTermcharCode")->text(), "termShown");
-    QTEST(widget<QLineEdit>("txtIdnQuery")->text(), "queryShown");
-    QTEST(widget<QLineEdit>("txtTermcharCode")->isEnabled(), "fieldsEnabled");
-    QTEST(widget<QLineEdit>("txtIdnQuery")->isEnabled(), "fieldsEnabled");
-    QTEST(widget<QCheckBox>("chk4882Block")->isChecked(), "blockChecked");
-    QTEST(widget<QCheckBox>("chk4882Block")->isEnabled(), "blockEnabled");
-    QCOMPARE(widget<QCheckBox>("chkPeltaSafu")->isChecked(), peltaSafu != 0);
+    QCOMPARE(m_bench->widget<QComboBox>("cboStopbits")->currentText(), QString("2"));
+    QTEST(m_bench->widget<QComboBox>("cboFlowControl")->currentText(), "flowShown");
+    QTEST(m_bench->widget<QLineEdit>("txtTermcharCode")->text(), "termShown");
+    QTEST(m_bench->widget<QLineEdit>("txtIdnQuery")->text(), "queryShown");
+    QTEST(m_bench->widget<QLineEdit>("txtTermcharCode")->isEnabled(), "fieldsEnabled");
+    QTEST(m_bench->widget<QLineEdit>("txtIdnQuery")->isEnabled(), "fieldsEnabled");
+    QTEST(m_bench->widget<QCheckBox>("chk4882Block")->isChecked(), "blockChecked");
+    QTEST(m_bench->widget<QCheckBox>("chk4882Block")->isEnabled(), "blockEnabled");
+    QCOMPARE(m_bench->widget<QCheckBox>("chkPeltaSafu")->isChecked(), peltaSafu != 0);
 }
 
 // Rejected replies change nothing and leave the settings unread. A burst of
@@ -338,16 +298,16 @@ void TestMainWindow::rejectedRepliesChangeNothing()
 {
     DebugLog log;
     m_bench->module.setShortReplies(true);
-    startWindow();
+    m_bench->startWindow();
     QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 1);
     QTest::qWait(200);
 
-    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("1"));
-    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
-    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), QString());
-    QCOMPARE(widget<QLineEdit>("txtAutoSpollIntv")->text(), QString());
+    QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString("1"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
+    QCOMPARE(m_bench->widget<QLineEdit>("txtTermcharCode")->text(), QString());
+    QCOMPARE(m_bench->widget<QLineEdit>("txtAutoSpollIntv")->text(), QString());
 
-    action("action_UsbtmcSync_To")->trigger();
+    m_bench->action("action_UsbtmcSync_To")->trigger();
     QCOMPARE(m_bench->boxes.texts().size(), 1);
     QVERIFY(m_bench->boxes.texts().at(0).endsWith("Use Device → Refresh first."));
     QCOMPARE(m_bench->module.received(), ReadBackRequests);
@@ -387,37 +347,37 @@ void TestMainWindow::faultyLineGivesSameResult()
     m_bench->module.setState(state);
     m_bench->module.setChunkSize(chunkSize);
     m_bench->module.setUnknownFrames(unknownFrames);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString(state.version));
-    QCOMPARE(widget<QLabel>("lblIOType")->text(), QString("USB"));
-    QCOMPARE(widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
-    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("38400"));
-    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("HARDWARE"));
-    QCOMPARE(widget<QLineEdit>("txtTermcharCode")->text(), QString("0x0D"));
-    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("ID?"));
-    QVERIFY(widget<QCheckBox>("chkAutoSpoll")->isChecked());
+    QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString(state.version));
+    QCOMPARE(m_bench->widget<QLabel>("lblIOType")->text(), QString("USB"));
+    QCOMPARE(m_bench->widget<QLabel>("lblIdnString")->text(), QString(state.idnString));
+    QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("38400"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboFlowControl")->currentText(), QString("HARDWARE"));
+    QCOMPARE(m_bench->widget<QLineEdit>("txtTermcharCode")->text(), QString("0x0D"));
+    QCOMPARE(m_bench->widget<QLineEdit>("txtIdnQuery")->text(), QString("ID?"));
+    QVERIFY(m_bench->widget<QCheckBox>("chkAutoSpoll")->isChecked());
 
-    action("action_Factory_Default")->trigger();
+    m_bench->action("action_Factory_Default")->trigger();
     QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     QVERIFY(m_bench->boxes.texts().at(1).startsWith("Factory Default complete!"));
 }
 
 void TestMainWindow::writesRs232cSettingsAndRefreshes()
 {
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
 
-    widget<QComboBox>("cboBitrate")->setCurrentText("115200");
-    widget<QComboBox>("cboStopbits")->setCurrentText("2");
-    widget<QComboBox>("cboFlowControl")->setCurrentText("SOFTWARE");
-    QTest::mouseClick(widget<QCheckBox>("chk4882Block"), Qt::LeftButton);
-    QVERIFY(widget<QLineEdit>("txtIdnQuery")->isEnabled());
-    widget<QLineEdit>("txtTermcharCode")->setText("0x0D");
-    widget<QLineEdit>("txtIdnQuery")->setText("ID?");
-    QTest::mouseClick(widget<QCommandLinkButton>("btnRs232cSyncTo"), Qt::LeftButton);
+    m_bench->widget<QComboBox>("cboBitrate")->setCurrentText("115200");
+    m_bench->widget<QComboBox>("cboStopbits")->setCurrentText("2");
+    m_bench->widget<QComboBox>("cboFlowControl")->setCurrentText("SOFTWARE");
+    QTest::mouseClick(m_bench->widget<QCheckBox>("chk4882Block"), Qt::LeftButton);
+    QVERIFY(m_bench->widget<QLineEdit>("txtIdnQuery")->isEnabled());
+    m_bench->widget<QLineEdit>("txtTermcharCode")->setText("0x0D");
+    m_bench->widget<QLineEdit>("txtIdnQuery")->setText("ID?");
+    QTest::mouseClick(m_bench->widget<QCommandLinkButton>("btnRs232cSyncTo"), Qt::LeftButton);
 
     QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     QCOMPARE(m_bench->boxes.texts().at(0), QString("Wish to synchronise RS232C settings to the ZORVEL?"));
@@ -432,12 +392,12 @@ void TestMainWindow::writesRs232cSettingsAndRefreshes()
     QCOMPARE(stored.flowControl, quint8(1));
     QCOMPARE(stored.idnQuery, QByteArray("ID?"));
 
-    widget<QComboBox>("cboBitrate")->setCurrentText("1200");
-    widget<QLineEdit>("txtIdnQuery")->setText("changed");
-    refreshAndWait();
-    QCOMPARE(widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
-    QCOMPARE(widget<QComboBox>("cboFlowControl")->currentText(), QString("SOFTWARE"));
-    QCOMPARE(widget<QLineEdit>("txtIdnQuery")->text(), QString("ID?"));
+    m_bench->widget<QComboBox>("cboBitrate")->setCurrentText("1200");
+    m_bench->widget<QLineEdit>("txtIdnQuery")->setText("changed");
+    QVERIFY(m_bench->refresh());
+    QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
+    QCOMPARE(m_bench->widget<QComboBox>("cboFlowControl")->currentText(), QString("SOFTWARE"));
+    QCOMPARE(m_bench->widget<QLineEdit>("txtIdnQuery")->text(), QString("ID?"));
 }
 
 void TestMainWindow::sendsTypedNumbers_data()
@@ -461,14 +421,14 @@ void TestMainWindow::sendsTypedNumbers()
     ModuleState state = m_bench->module.state();
     state.block4882 = 0;
     m_bench->module.setState(state);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    widget<QLineEdit>("txtTermcharCode")->setText(termchar);
-    widget<QLineEdit>("txtAutoSpollIntv")->setText(interval);
-    action("action_Rs232cSync_To")->trigger();
+    m_bench->widget<QLineEdit>("txtTermcharCode")->setText(termchar);
+    m_bench->widget<QLineEdit>("txtAutoSpollIntv")->setText(interval);
+    m_bench->action("action_Rs232cSync_To")->trigger();
     QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
-    action("action_UsbtmcSync_To")->trigger();
+    m_bench->action("action_UsbtmcSync_To")->trigger();
     QTRY_COMPARE(m_bench->boxes.texts().size(), 4);
 
     const QList<QByteArray> requests = m_bench->module.requests();
@@ -526,29 +486,29 @@ void TestMainWindow::refusedWriteSendsNothing()
     state.idnQuery = moduleQuery;
     m_bench->module.setState(state);
     m_bench->module.setSilent(silent);
-    startWindow();
+    m_bench->startWindow();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests);
     if (!silent)
-        waitForReadBack();
+        QVERIFY(m_bench->waitForReadBack());
     if (!field.isEmpty())
-        widget<QLineEdit>(qPrintable(field))->setText(typed);
+        m_bench->widget<QLineEdit>(qPrintable(field))->setText(typed);
 
-    action(qPrintable(actionName))->trigger();
+    m_bench->action(qPrintable(actionName))->trigger();
     QCOMPARE(m_bench->boxes.texts().size(), 1);
     QVERIFY2(m_bench->boxes.texts().at(0).endsWith(warning), qPrintable(m_bench->boxes.texts().at(0)));
     QCOMPARE(m_bench->boxes.icons().at(0), QMessageBox::Warning);
     QCOMPARE(m_bench->boxes.titles().at(0), QString("ZORVEL"));
 
-    action("action_Refresh")->trigger();
+    m_bench->action("action_Refresh")->trigger();
     QTRY_COMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
     QCOMPARE(m_bench->module.state(), state);
 }
 
 void TestMainWindow::queryFieldTakesPrintableAscii()
 {
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
-    auto *query = widget<QLineEdit>("txtIdnQuery");
+    auto *query = m_bench->widget<QLineEdit>("txtIdnQuery");
     for (const QChar c : QString("*id é€~?0123456789ABCDEF")) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c);
         QApplication::sendEvent(query, &press);
@@ -558,12 +518,12 @@ void TestMainWindow::queryFieldTakesPrintableAscii()
 
 void TestMainWindow::writesUsbtmcSettingsAndResets()
 {
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    widget<QCheckBox>("chkAutoSpoll")->setChecked(true);
-    widget<QLineEdit>("txtAutoSpollIntv")->setText("1000");
-    QTest::mouseClick(widget<QCommandLinkButton>("btnUsbtmcSyncTo"), Qt::LeftButton);
+    m_bench->widget<QCheckBox>("chkAutoSpoll")->setChecked(true);
+    m_bench->widget<QLineEdit>("txtAutoSpollIntv")->setText("1000");
+    QTest::mouseClick(m_bench->widget<QCommandLinkButton>("btnUsbtmcSyncTo"), Qt::LeftButton);
     QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     QCOMPARE(m_bench->boxes.texts().at(0), QString("Wish to synchronise USBTMC settings to the ZORVEL?"));
     QCOMPARE(m_bench->boxes.texts().at(1), QString("USBTMC setting sync complete!\n"
@@ -571,7 +531,7 @@ void TestMainWindow::writesUsbtmcSettingsAndResets()
     QCOMPARE(m_bench->module.requests().last(), hex("4d30040501e8030000"));
     QCOMPARE(m_bench->module.state().autoSpoll, quint8(1));
 
-    action("action_Factory_Default")->trigger();
+    m_bench->action("action_Factory_Default")->trigger();
     QTRY_COMPARE(m_bench->boxes.texts().size(), 4);
     QCOMPARE(m_bench->boxes.texts().at(2), QString("Wish to initialise the ZORVEL to Factory Default?"));
     QCOMPARE(m_bench->boxes.texts().at(3), QString("Factory Default complete!\n"
@@ -595,13 +555,13 @@ void TestMainWindow::declinedQuestionSendsNothing()
 {
     QFETCH(QString, actionName);
 
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
     m_bench->boxes.setAnswer(QMessageBox::No);
-    action(qPrintable(actionName))->trigger();
+    m_bench->action(qPrintable(actionName))->trigger();
     QCOMPARE(m_bench->boxes.texts().size(), 1);
 
-    refreshAndWait();
+    QVERIFY(m_bench->refresh());
     QCOMPARE(m_bench->module.received(), ReadBackRequests.repeated(2));
     QCOMPARE(m_bench->module.state(), SimulatedModule::factoryDefaults());
 }
@@ -611,16 +571,16 @@ void TestMainWindow::unmatchedChoiceBlocksRs232cWrite()
     ModuleState state = m_bench->module.state();
     state.bitrate = 250;
     m_bench->module.setState(state);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    action("action_Rs232cSync_To")->trigger();
+    m_bench->action("action_Rs232cSync_To")->trigger();
     QCOMPARE(m_bench->boxes.texts().size(), 1);
     QVERIFY(m_bench->boxes.texts().at(0).startsWith("The RS232C settings were not written."));
     QCOMPARE(m_bench->boxes.icons().at(0), QMessageBox::Warning);
 
-    widget<QComboBox>("cboBitrate")->setCurrentText("4800");
-    action("action_Rs232cSync_To")->trigger();
+    m_bench->widget<QComboBox>("cboBitrate")->setCurrentText("4800");
+    m_bench->action("action_Rs232cSync_To")->trigger();
     QTRY_COMPARE(m_bench->boxes.texts().size(), 3);
     QCOMPARE(m_bench->module.state().bitrate, 4800);
 }
@@ -631,14 +591,14 @@ void TestMainWindow::interlocksFollowCheckBoxes()
     state.block4882 = 0;
     state.peltaSafu = 1;
     m_bench->module.setState(state);
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
 
-    auto *pelta = widget<QCheckBox>("chkPeltaSafu");
-    auto *block = widget<QCheckBox>("chk4882Block");
-    auto *termchar = widget<QLineEdit>("txtTermcharCode");
-    auto *query = widget<QLineEdit>("txtIdnQuery");
+    auto *pelta = m_bench->widget<QCheckBox>("chkPeltaSafu");
+    auto *block = m_bench->widget<QCheckBox>("chk4882Block");
+    auto *termchar = m_bench->widget<QLineEdit>("txtTermcharCode");
+    auto *query = m_bench->widget<QLineEdit>("txtIdnQuery");
     QVERIFY(block->isChecked() && !block->isEnabled());
 
     QTest::mouseClick(pelta, Qt::LeftButton);
@@ -664,9 +624,9 @@ void TestMainWindow::interlocksFollowCheckBoxes()
 // closes, each once, without any further traffic on the line.
 void TestMainWindow::repliesDuringNoticeAreHandledOnce()
 {
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
     const int requestsBefore = m_bench->module.requests().size();
 
     m_bench->boxes.setHook([this](QMessageBox *) {
@@ -674,25 +634,25 @@ void TestMainWindow::repliesDuringNoticeAreHandledOnce()
         const QByteArray info = QByteArray("09.09.09").leftJustified(16, '\0') + char(0x05) + char(text.size()) + text;
         m_bench->module.sendRaw(hex("4d3001") + char(info.size()) + info);
         m_bench->module.sendRaw(hex("4d300400"));
-        QTest::qWait(100);
+        QVERIFY(m_bench->line.waitUntilDelivered());
     });
     m_bench->module.sendRaw(hex("4d300200"));
 
-    QTRY_COMPARE(widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
+    QTRY_COMPARE(m_bench->widget<QLabel>("lblIdnString")->text(), QString("LATER,"));
     QTRY_COMPARE(m_bench->boxes.texts().size(), 2);
     QTest::qWait(100);
     QCOMPARE(m_bench->boxes.texts().size(), 2);
     QVERIFY(m_bench->boxes.texts().at(0).startsWith("RS232C setting sync complete!"));
     QVERIFY(m_bench->boxes.texts().at(1).startsWith("USBTMC setting sync complete!"));
-    QCOMPARE(widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
+    QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString("09.09.09"));
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
 }
 
 void TestMainWindow::restartNoticeClosesPortThenWindow()
 {
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
 
     m_bench->module.sendRestartNotice(1);
     m_bench->module.sendRaw(hex("4d300400"));
@@ -711,9 +671,9 @@ void TestMainWindow::restartNoticeClosesPortThenWindow()
 
 void TestMainWindow::lostLineIsReportedOnce()
 {
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
     DebugLog log;
 
     m_bench->module.closeLine();
@@ -721,9 +681,9 @@ void TestMainWindow::lostLineIsReportedOnce()
     QTest::qWait(200);
 
     QCOMPARE(log.lines().filter("SerialPortError = ").size(), 1);
-    QCOMPARE(widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_bench->port.portName()));
-    QVERIFY(!action("action_Refresh")->isEnabled());
-    QVERIFY(!widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
+    QCOMPARE(m_bench->widget<QLabel>("lblConnectInfo")->text(), QString("Disconnected from %1:").arg(m_bench->port.portName()));
+    QVERIFY(!m_bench->action("action_Refresh")->isEnabled());
+    QVERIFY(!m_bench->widget<QCommandLinkButton>("btnRs232cSyncTo")->isEnabled());
     QVERIFY(m_bench->boxes.texts().isEmpty());
 
     // An error signalled after the port was closed is logged as well.
@@ -761,8 +721,8 @@ void TestMainWindow::interruptedQuestionSendsNothing()
 {
     QFETCH(QString, event);
     QFETCH(QString, actionName);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
     const int requestsBefore = m_bench->module.requests().size();
 
     if (event.endsWith("noticed"))
@@ -775,7 +735,7 @@ void TestMainWindow::interruptedQuestionSendsNothing()
             m_bench->module.closeLine();
         }
     });
-    action(qPrintable(actionName))->trigger();
+    m_bench->action(qPrintable(actionName))->trigger();
 
     // A restart found as the request leaves is reported once the request's
     // call has returned.
@@ -787,15 +747,15 @@ void TestMainWindow::interruptedQuestionSendsNothing()
     QCOMPARE(m_bench->module.requests().size(), requestsBefore);
     QVERIFY(!m_bench->port.isOpen());
     if (event.startsWith("line"))
-        QVERIFY(widget<QLabel>("lblConnectInfo")->text().startsWith("Disconnected from "));
+        QVERIFY(m_bench->widget<QLabel>("lblConnectInfo")->text().startsWith("Disconnected from "));
 }
 
 void TestMainWindow::helpOpensManualBesideProgram()
 {
     QVERIFY(placeBesideProgram("help/manual.html"));
-    startWindow();
+    m_bench->startWindow();
     UrlCatcher catcher;
-    action("action_Help_Contents")->trigger();
+    m_bench->action("action_Help_Contents")->trigger();
 
     QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(besideProgram("help/manual.html")) }));
     QVERIFY(m_bench->boxes.texts().isEmpty());
@@ -826,10 +786,10 @@ void TestMainWindow::fieldsAreNamedAndExplained()
 {
     QFETCH(QString, field);
     QFETCH(QString, caption);
-    startWindow();
-    waitForReadBack();
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
 
-    auto *named = widget<QWidget>(qPrintable(field));
+    auto *named = m_bench->widget<QWidget>(qPrintable(field));
     QCOMPARE(named->accessibleName(), caption);
     if (!qobject_cast<QCheckBox *>(named))
         QCOMPARE(labelTexts(named), QStringList(caption + ':'));
@@ -838,7 +798,7 @@ void TestMainWindow::fieldsAreNamedAndExplained()
     const QStringList unnamed = unnamedFocusableWidgets(m_bench->window.get());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
     for (const char *button : { "btnRs232cSyncTo", "btnUsbtmcSyncTo" })
-        QVERIFY(widget<QCommandLinkButton>(button)->toolTip().contains("power-cycled"));
+        QVERIFY(m_bench->widget<QCommandLinkButton>(button)->toolTip().contains("power-cycled"));
 }
 
 void TestMainWindow::tabVisitsFieldsTopToBottom_data()
@@ -859,13 +819,13 @@ void TestMainWindow::tabVisitsFieldsTopToBottom()
     ModuleState state = m_bench->module.state();
     state.block4882 = 0;
     m_bench->module.setState(state);
-    startWindow();
+    m_bench->startWindow();
     m_bench->window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_bench->window.get()));
-    waitForReadBack();
+    QVERIFY(m_bench->waitForReadBack());
 
-    widget<QTabWidget>("tabWidget")->setCurrentIndex(tab);
-    widget<QWidget>(qPrintable(order.first()))->setFocus();
+    m_bench->widget<QTabWidget>("tabWidget")->setCurrentIndex(tab);
+    m_bench->widget<QWidget>(qPrintable(order.first()))->setFocus();
     QStringList visited { QApplication::focusWidget()->objectName() };
     for (int i = 1; i < order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -54,6 +54,18 @@ int WindowBench::readBacks() const
     return m_readBacks;
 }
 
+bool WindowBench::refresh()
+{
+    const int before = m_readBacks;
+    action("action_Refresh")->trigger();
+    return waitForReadBack(before + 1);
+}
+
+QAction *WindowBench::action(const char *name) const
+{
+    return widget<QAction>(name);
+}
+
 void WindowBench::edit(const QStringList &edits)
 {
     for (const QString &edit : edits) {

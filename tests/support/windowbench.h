@@ -5,6 +5,7 @@
 #include "modalanswerer.h"
 #include "simulatedline.h"
 
+#include <QAction>
 #include <QSerialPort>
 
 #include <memory>
@@ -26,6 +27,8 @@ public:
     // read-back is the first.
     bool waitForReadBack(int count = 1);
     int readBacks() const;
+    // Device → Refresh, and its read-back.
+    bool refresh();
     // Edits the window as a user would: "name=text" sets a combo box's or a
     // line edit's text, a bare name clicks a check box.
     void edit(const QStringList &edits);
@@ -38,6 +41,7 @@ public:
             qFatal("no widget %s", name);
         return found;
     }
+    QAction *action(const char *name) const;
 
     SimulatedLine line;
     SimulatedModule &module = line.module();
