@@ -27,6 +27,7 @@ HostLinkDialog::HostLinkDialog(const QList<PortEntry> &ports, QWidget *parent)
 
 HostLinkDialog::~HostLinkDialog()
 {
+    disconnect(&m_check, nullptr, this, nullptr);
     delete ui;
 }
 

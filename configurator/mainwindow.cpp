@@ -83,6 +83,9 @@ MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *paren
     m_silence.setSingleShot(true);
     m_silence.setInterval(SilenceTimeout);
     connect(&m_silence, &QTimer::timeout, this, &MainWindow::moduleSilent);
+    m_replyTimeout.setSingleShot(true);
+    m_replyTimeout.setInterval(SilenceTimeout);
+    connect(&m_replyTimeout, &QTimer::timeout, this, &MainWindow::writeUnconfirmed);
     connect(this, &MainWindow::syncedFrom, this, &MainWindow::OnSyncFrom);
     connect(ui->action_Refresh, &QAction::triggered, this, &MainWindow::OnSyncFrom);
     connect(ui->action_Factory_Default, &QAction::triggered, this, &MainWindow::OnMenuDeviceFactoryDefault);
@@ -140,7 +143,7 @@ void MainWindow::OnMenuDeviceFactoryDefault()
 {
     if (!confirm(tr("Wish to initialise the ZORVEL to Factory Default?"), moduleText() + '.'))
         return;
-    sendConfirmed(encodeRequest(FrameType::FactoryDefault), tr("factory reset"));
+    sendConfirmed(encodeRequest(FrameType::FactoryDefault), FrameType::FactoryDefault, tr("factory reset"));
 }
 
 // The settings of both tabs as a settings document, after the checks a
@@ -219,8 +222,11 @@ void MainWindow::OnMenuDeviceCheckHostLink()
 
 void MainWindow::OnSyncFrom()
 {
-    if (m_channel->readBack().sent())
-        m_silence.start();
+    const ServiceChannel::Outcome outcome = m_channel->readBack();
+    if (!outcome.sent())
+        return;
+    m_readBackAnswered.clear();
+    m_silence.start();
 }
 
 // Every check comes before the question, so a refused write asks nothing
@@ -229,7 +235,7 @@ void MainWindow::on_btnRs232cSyncTo_clicked()
 {
     const auto settings = checkedRs232cSettings(tr("The RS232C settings were not written"));
     if (settings && confirm(tr("Wish to synchronise RS232C settings to the ZORVEL?"), changesText(*settings))
-        && sendConfirmed(encodeRs232cSettings(*settings), tr("RS232C settings")))
+        && sendConfirmed(encodeRs232cSettings(*settings), FrameType::Rs232cSyncTo, tr("write of the RS232C settings")))
         m_sentRs232c = settings;
 }
 
@@ -237,7 +243,7 @@ void MainWindow::on_btnUsbtmcSyncTo_clicked()
 {
     const auto settings = checkedUsbtmcSettings(tr("The USBTMC settings were not written"));
     if (settings && confirm(tr("Wish to synchronise USBTMC settings to the ZORVEL?"), changesText(*settings))
-        && sendConfirmed(encodeUsbtmcSettings(*settings), tr("USBTMC settings")))
+        && sendConfirmed(encodeUsbtmcSettings(*settings), FrameType::UsbtmcSyncTo, tr("write of the USBTMC settings")))
         m_sentUsbtmc = settings;
 }
 
@@ -259,10 +265,7 @@ void MainWindow::connectChannel()
     connect(m_channel, &ServiceChannel::usbtmcSettingsReceived, this, &MainWindow::showUsbtmcReply);
     connect(m_channel, &ServiceChannel::rs232cWriteConfirmed, this, &MainWindow::rs232cWritten);
     connect(m_channel, &ServiceChannel::usbtmcWriteConfirmed, this, &MainWindow::usbtmcWritten);
-    connect(m_channel, &ServiceChannel::factoryResetConfirmed, this, [this] {
-        showConnection();
-        notify(tr("Factory Default complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
-    });
+    connect(m_channel, &ServiceChannel::factoryResetConfirmed, this, &MainWindow::factoryResetDone);
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
     connect(m_channel, &ServiceChannel::ended, this, &MainWindow::conversationEnded);
     // A module that answers, if with replies too short to read, is not silent.
@@ -284,6 +287,7 @@ void MainWindow::fillChoices()
 void MainWindow::showModuleInfo(const ModuleInfo &info)
 {
     showConnection();
+    m_readBackAnswered << FrameType::ModuleInfo;
     m_moduleInfo = info;
     updateHostLinkDialog();
     showWhole(ui->lblVersion, info.version);
@@ -296,6 +300,7 @@ void MainWindow::showModuleInfo(const ModuleInfo &info)
 void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 {
     showConnection();
+    m_readBackAnswered << FrameType::Rs232cSyncFrom;
     m_reportedRs232c = settings;
     updateHostLinkDialog();
     showRs232cSettings(settings);
@@ -304,6 +309,7 @@ void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 void MainWindow::showUsbtmcReply(const UsbtmcSettings &settings)
 {
     showConnection();
+    m_readBackAnswered << FrameType::UsbtmcSyncFrom;
     m_reportedUsbtmc = settings;
     showUsbtmcSettings(settings);
 }
@@ -351,6 +357,8 @@ void MainWindow::applyInterlocks()
 void MainWindow::rs232cWritten()
 {
     showConnection();
+    if (!completes(FrameType::Rs232cSyncTo))
+        return;
     if (m_sentRs232c)
         m_reportedRs232c = std::exchange(m_sentRs232c, std::nullopt);
     updateHostLinkDialog();
@@ -360,9 +368,46 @@ void MainWindow::rs232cWritten()
 void MainWindow::usbtmcWritten()
 {
     showConnection();
+    if (!completes(FrameType::UsbtmcSyncTo))
+        return;
     if (m_sentUsbtmc)
         m_reportedUsbtmc = std::exchange(m_sentUsbtmc, std::nullopt);
     notify(tr("USBTMC setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
+}
+
+void MainWindow::factoryResetDone()
+{
+    showConnection();
+    if (completes(FrameType::FactoryDefault))
+        notify(tr("Factory Default complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
+}
+
+// Whether a completion reply is news to tell: the reply to the write or
+// reset that went out, or one that no write asked for, as the module sent
+// it. The reply that answered the last request, once more, is not.
+bool MainWindow::completes(FrameType type)
+{
+    if (m_request && m_request->sent && m_request->type == type) {
+        m_replyTimeout.stop();
+        m_request.reset();
+        m_lastConfirmed = type;
+        return true;
+    }
+    if (m_lastConfirmed != type)
+        return true;
+    qDebug("Ignored a completion reply of type %d that repeats the one before", int(type));
+    return false;
+}
+
+// The module may have stored all, part or none of what was sent; a reply
+// that comes later is told as ever.
+void MainWindow::writeUnconfirmed()
+{
+    ui->lblConnectInfo->setText(tr("Connected to %1:%2, but the ZORVEL did not confirm the %3")
+                                    .arg(m_portName, m_portEntry.description, m_request->what));
+    refuse(tr("The %1 went out to the ZORVEL, but no reply confirmed it within 3 seconds: whether the ZORVEL "
+              "carried it out is unknown.\nChoose Device → Refresh to see what the ZORVEL holds.")
+               .arg(m_request->what));
 }
 
 // A module that keeps sending bad replies must not flood the debug output:
@@ -393,13 +438,18 @@ void MainWindow::conversationEnded(ServiceChannel::State state)
 {
     m_ended = true;
     m_silence.stop();
+    m_replyTimeout.stop();
     if (state != ServiceChannel::State::Restarted) {
         lineLost();
         return;
     }
-    const bool stopped = m_request && !m_request->sent;
-    notify(tr("The ZORVEL has been restarted. You also need to restart this app."),
-           stopped ? tr("Nothing was written: the ZORVEL restarted before the write went out.") : QString());
+    QString details;
+    if (m_request && !m_request->sent)
+        details = tr("Nothing was written: the ZORVEL restarted before the write went out.");
+    else if (m_request)
+        details = tr("The %1 had gone out; whether the ZORVEL carried it out before it restarted is unknown.\n"
+                     "Start this app again to see what the ZORVEL holds.").arg(m_request->what);
+    notify(tr("The ZORVEL has been restarted. You also need to restart this app."), details);
     close();
 }
 
@@ -564,8 +614,21 @@ void MainWindow::moduleSilent()
     m_silent = true;
     ui->lblConnectInfo->setText(tr("Connected to %1:%2, but the ZORVEL does not answer")
                                     .arg(m_portName, m_portEntry.description));
-    refuse(tr("%1 does not answer.\nCheck that the SERVICE PORT cable is plugged in and that the ZORVEL is "
-              "switched on, then choose Device → Refresh.").arg(moduleText()));
+    const QString check = tr("Check that the SERVICE PORT cable is plugged in and that the ZORVEL is switched on, "
+                             "then choose Device → Refresh.");
+    if (m_readBackAnswered.isEmpty()) {
+        refuse(tr("%1 does not answer.\n%2").arg(moduleText(), check));
+        return;
+    }
+    QStringList missing;
+    if (!m_readBackAnswered.contains(FrameType::ModuleInfo))
+        missing << tr("its module information");
+    if (!m_readBackAnswered.contains(FrameType::Rs232cSyncFrom))
+        missing << tr("its RS232C settings");
+    if (!m_readBackAnswered.contains(FrameType::UsbtmcSyncFrom))
+        missing << tr("its USBTMC settings");
+    refuse(tr("%1 answered only part of the read-back: %2 did not come.\n%3")
+               .arg(moduleText(), missing.join(tr(" and ")), check));
 }
 
 // The module as the window's questions name it: its port and USB serial
@@ -577,17 +640,25 @@ QString MainWindow::moduleText() const
     return tr("The ZORVEL on %1, USB serial number %2").arg(m_portName, m_portEntry.serialNumber);
 }
 
-// The line can be lost, or the module restart, while a question is open or
-// just before the frame leaves. Then nothing is sent, and the user learns
-// that the confirmed action did not happen; a restart found on the way out
-// is reported next, and says so in its own notice.
-bool MainWindow::sendConfirmed(const QByteArray &frame, const QString &what)
+// The line can be lost, the module restart or the line fall out of step
+// while a question is open or just before the frame leaves. Then nothing
+// is sent, and the user learns that the confirmed action did not happen; a
+// restart found on the way out is reported next, and says so in its own
+// notice. A request that went out waits for its reply as a read-back does.
+bool MainWindow::sendConfirmed(const QByteArray &frame, FrameType type, const QString &what)
 {
     const ServiceChannel::Outcome outcome = m_channel->send({ frame });
-    m_request = Request { what, outcome.sent() };
-    if (outcome.sent())
+    m_request = Request { type, what, outcome.sent() };
+    if (outcome.sent()) {
+        m_lastConfirmed.reset();
+        m_replyTimeout.start();
         return true;
-    if (outcome.status == ServiceChannel::Outcome::Status::WriteFailed)
+    }
+    if (outcome.status == ServiceChannel::Outcome::Status::OutOfStep)
+        refuse(tr("Nothing was written: the ZORVEL sent bytes that are not a frame, so the line is out of step "
+                  "and a restart notice among them could go unseen.\n"
+                  "Choose Device → Refresh to read the ZORVEL again, then write."));
+    else if (outcome.status == ServiceChannel::Outcome::Status::WriteFailed)
         refuse(tr("The connection to the ZORVEL was lost while writing: the ZORVEL may have received "
                   "all, part or none of it.\n"
                   "Reconnect the SERVICE PORT, restart this app and check what the ZORVEL holds."));

@@ -84,6 +84,9 @@ private:
     void applyInterlocks();
     void rs232cWritten();
     void usbtmcWritten();
+    void factoryResetDone();
+    bool completes(FrameType type);
+    void writeUnconfirmed();
     void logRejectedReply(const QByteArray &frame);
     void conversationEnded(ServiceChannel::State state);
     std::optional<Rs232cSettings> checkedRs232cSettings(const QString &refusal) const;
@@ -95,7 +98,7 @@ private:
     QString changesText(const UsbtmcSettings &settings) const;
     QString changesText(const ModuleSettings &to, const QString &group) const;
     QString fieldCaption(const QString &key) const;
-    bool sendConfirmed(const QByteArray &frame, const QString &what);
+    bool sendConfirmed(const QByteArray &frame, FrameType type, const QString &what);
     bool confirm(const QString &question, const QString &details = QString()) const;
     void notify(const QString &notice, const QString &details = QString()) const;
     std::nullopt_t refuse(const QString &reason) const;
@@ -108,9 +111,12 @@ private:
     QString m_servicePort;
     QPointer<HostLinkDialog> m_hostLinkDialog;
     // Runs from a read-back to its last reply; a module that lets it run
-    // out does not answer.
+    // out does not answer, or answers only the replies that came.
     QTimer m_silence;
     bool m_silent = false;
+    QList<FrameType> m_readBackAnswered;
+    // Runs from a write or a reset to the module's reply.
+    QTimer m_replyTimeout;
     ServiceChannel *m_channel;
     // What the module last reported, as it reported it: each group once a
     // valid reply filled its tab, or once the module confirmed a write.
@@ -120,12 +126,16 @@ private:
     // Settings sent and not yet confirmed by the module's completion reply.
     std::optional<Rs232cSettings> m_sentRs232c;
     std::optional<UsbtmcSettings> m_sentUsbtmc;
-    // The write or reset the user confirmed last, and whether it went out.
+    // The write or reset the user confirmed last, and whether it went out,
+    // until the module confirms it; then the kind of the reply that did, so
+    // that the same reply once more is told apart from a new one.
     struct Request {
+        FrameType type;
         QString what;
         bool sent = false;
     };
     std::optional<Request> m_request;
+    std::optional<FrameType> m_lastConfirmed;
     // Whether the conversation with the module has ended and been reported.
     bool m_ended = false;
     QString m_documentFolder;

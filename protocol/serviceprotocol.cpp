@@ -10,7 +10,6 @@ constexpr int HeaderSize = 4;
 constexpr int TypeOffset = 2;
 constexpr int LengthOffset = 3;
 constexpr int TextFieldSize = 16;
-constexpr int MaxIdnStringSize = 127;
 
 constexpr int ModuleInfoMinPayload = 18;
 constexpr int Rs232cPayload = 25;

@@ -14,6 +14,10 @@ enum class FrameType : quint8 {
     UsbtmcSyncTo = 4, UsbtmcSyncFrom = 5, Restarted = 8, FactoryDefault = 9
 };
 
+// The most of the instrument's *IDN text that a module information reply
+// is read for.
+constexpr int MaxIdnStringSize = 127;
+
 struct ModuleInfo {
     QString version;
     bool hostIsUsb = false;

@@ -27,13 +27,13 @@ HostLineSettings HostLineSettings::of(const ModuleInfo &info, const Rs232cSettin
 {
     HostLineSettings line;
     line.usb = info.hostIsUsb;
-    line.pelta = settings.peltaSafu;
     if (line.usb) {
         line.terminator = UsbTerminator;
         line.query = blockTransferIdnQuery();
         return line;
     }
     const Rs232cSettings shown = interlocked(settings);
+    line.pelta = shown.peltaSafu;
     line.bitrate = shown.bitrate;
     line.stopbits = shown.stopbits;
     line.flowControl = shown.flowControl;

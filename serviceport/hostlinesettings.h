@@ -23,8 +23,8 @@ struct HostLineSettings {
     quint8 flowControl = 0;
     quint8 terminator = 0;
     QString query;
-    // PELTA takes the host link for its own protocol, which a plain query
-    // is not.
+    // PELTA takes the RS232C host link for its own protocol, which a plain
+    // query is not.
     bool pelta = false;
 
     QByteArray request() const;

@@ -3,6 +3,7 @@
 #include "serviceport.h"
 
 #include <QFileInfo>
+#include <QSerialPort>
 #include <QThread>
 
 #ifdef Q_OS_LINUX
@@ -37,7 +38,7 @@ QByteArray usbtmcExchange(int descriptor, const QByteArray &query, int timeoutMs
     ::ioctl(descriptor, USBTMC_IOCTL_SET_TIMEOUT, &timeout);
     if (::write(descriptor, query.constData(), size_t(query.size())) != query.size())
         return QByteArray();
-    QByteArray answer(HostLinkCheck::MaxAnswer, '\0');
+    QByteArray answer(HostLinkMaxAnswer, '\0');
     const ssize_t size = ::read(descriptor, answer.data(), size_t(answer.size()));
     answer.truncate(size > 0 ? int(size) : 0);
     return answer;
@@ -52,17 +53,15 @@ HostLinkCheck::HostLinkCheck(QObject *parent)
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(false); });
-    connect(&m_port, &QSerialPort::readyRead, this, &HostLinkCheck::readSerial);
-    // A lost adapter ends the wait at once, with what came until then.
-    connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (m_running && error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
-            finish(false);
-    });
 }
 
-// The driver's own timeout ends a USB exchange that is still waiting.
+// The driver's own timeout ends a USB exchange that is still waiting. A
+// check cut short by its end reports nothing: the port's close may fail.
 HostLinkCheck::~HostLinkCheck()
 {
+    m_running = false;
+    if (m_port)
+        disconnect(m_port, nullptr, this, nullptr);
     if (m_usbExchange)
         m_usbExchange->wait();
 }
@@ -113,31 +112,38 @@ QString HostLinkCheck::refusal() const
 void HostLinkCheck::startSerial()
 {
     QString error;
-    m_result.line.applyTo(m_port);
-    if (!openLockedPort(m_port, m_result.hostPort, &error))
+    m_port = new QSerialPort(this);
+    m_result.line.applyTo(*m_port);
+    if (!openLockedPort(*m_port, m_result.hostPort, &error))
         return finishUnsent(HostLinkResult::Verdict::NotOpened, tr("cannot open %1: %2").arg(m_result.hostPort, error));
+    connect(m_port, &QSerialPort::readyRead, this, &HostLinkCheck::readSerial);
+    // A lost adapter ends the wait at once, and says so.
+    connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (!m_running || error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+            return;
+        m_result.reason = m_port->errorString();
+        finish(false);
+    });
     // What arrived before the query answers nothing it asked.
-    m_port.clear(QSerialPort::Input);
+    m_port->clear(QSerialPort::Input);
     const QByteArray request = m_result.line.request();
-    if (m_port.write(request) != request.size()) {
-        m_port.close();
+    if (m_port->write(request) != request.size())
         return finishUnsent(HostLinkResult::Verdict::NotOpened,
-                            tr("cannot send on %1: %2").arg(m_result.hostPort, m_port.errorString()));
-    }
+                            tr("cannot send on %1: %2").arg(m_result.hostPort, m_port->errorString()));
     m_result.sent = request;
     m_deadline.start(m_result.timeoutMs);
 }
 
 void HostLinkCheck::readSerial()
 {
-    if (!m_running || m_result.line.usb)
+    if (!m_running)
         return;
-    m_result.received += m_port.read(MaxAnswer - m_result.received.size());
+    m_result.received += m_port->read(HostLinkMaxAnswer - m_result.received.size());
     const int end = m_result.received.indexOf(char(m_result.line.terminator));
     if (end >= 0) {
         m_result.received.truncate(end + 1);
         finish(true);
-    } else if (m_result.received.size() >= MaxAnswer) {
+    } else if (m_result.received.size() >= HostLinkMaxAnswer) {
         finish(false);
     }
 }
@@ -183,15 +189,28 @@ void HostLinkCheck::finish(bool ended)
         return;
     m_running = false;
     m_deadline.stop();
-    if (m_port.isOpen())
-        m_port.close();
-    m_result.judge(ended);
+    releasePort();
+    if (m_result.reason.isEmpty())
+        m_result.judge(ended);
+    else
+        m_result.verdict = HostLinkResult::Verdict::LineLost;
     emit finished(m_result);
+}
+
+// Called from the port's own signals too: it goes once they have returned.
+void HostLinkCheck::releasePort()
+{
+    if (!m_port)
+        return;
+    m_port->close();
+    m_port->deleteLater();
+    m_port = nullptr;
 }
 
 // Said from the event loop as every other result is, never inside start().
 void HostLinkCheck::finishUnsent(HostLinkResult::Verdict verdict, const QString &reason)
 {
+    releasePort();
     m_result.verdict = verdict;
     m_result.reason = reason;
     QTimer::singleShot(0, this, [this] {

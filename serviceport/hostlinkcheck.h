@@ -6,10 +6,10 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <QTimer>
 
+class QSerialPort;
 class QThread;
 
 // Tries a module's host link from the computer's end: sends the
@@ -37,9 +37,6 @@ public:
         int timeoutMs = 2000;
     };
 
-    // At most this much of an answer is read.
-    static constexpr int MaxAnswer = 4096;
-
     explicit HostLinkCheck(QObject *parent = nullptr);
     ~HostLinkCheck() override;
 
@@ -56,9 +53,12 @@ private:
     void readSerial();
     void finish(bool ended);
     void finishUnsent(HostLinkResult::Verdict verdict, const QString &reason);
+    void releasePort();
 
     HostLinkResult m_result;
-    QSerialPort m_port;
+    // A port of its own for each check, so that the device's lock goes with
+    // it when the check ends.
+    QSerialPort *m_port = nullptr;
     QTimer m_deadline;
     QThread *m_usbExchange = nullptr;
     QString m_servicePort;

@@ -44,17 +44,23 @@ QString shown(const QByteArray &bytes)
 
 } // namespace
 
+// The module holds at most MaxIdnStringSize bytes of the instrument's
+// text, so a longer answer matches when it begins with what the module holds.
 void HostLinkResult::judge(bool ended)
 {
+    const bool terminated = ended && !line.usb && received.endsWith(char(line.terminator));
+    const QByteArray answer = withoutTrailingBlanks(terminated ? received.chopped(1) : received);
+    const QByteArray text = withoutTrailingBlanks(expected.toUtf8());
+    const bool held = text.size() >= MaxIdnStringSize && answer.startsWith(text);
     if (received.isEmpty())
         verdict = Verdict::NoAnswer;
-    else if (!isText(received))
+    else if (!isText(answer))
         verdict = Verdict::NotText;
     else if (!ended)
         verdict = Verdict::Unterminated;
     else if (expected.isEmpty())
         verdict = Verdict::NotCompared;
-    else if (withoutTrailingBlanks(received) == withoutTrailingBlanks(expected.toUtf8()))
+    else if (answer == text || held)
         verdict = Verdict::Match;
     else
         verdict = Verdict::OtherAnswer;
@@ -70,6 +76,7 @@ std::optional<bool> HostLinkResult::match() const
     switch (verdict) {
     case Verdict::Match:
         return true;
+    case Verdict::LineLost:
     case Verdict::NoAnswer:
     case Verdict::OtherAnswer:
     case Verdict::NotText:
@@ -87,12 +94,17 @@ QStringList HostLinkResult::facts(bool hex) const
     if (hex && !sent.isEmpty())
         lines << tr("Sent (hex): %1").arg(QString::fromLatin1(sent.toHex(' ')));
     if (!sent.isEmpty())
-        lines << (received.isEmpty() ? tr("Received: nothing") : tr("Received: %1").arg(shown(received)));
+        lines << (received.isEmpty() ? tr("Received: nothing") : tr("Received: %1").arg(receivedText()));
     if (hex && !received.isEmpty())
         lines << tr("Received (hex): %1").arg(QString::fromLatin1(received.toHex(' ')));
     lines << (expected.isEmpty() ? tr("Expected: the ZORVEL reports no *IDN text")
                                  : tr("Expected: %1").arg(visibleText(expected)));
     return lines;
+}
+
+QString HostLinkResult::receivedText() const
+{
+    return shown(received);
 }
 
 QStringList HostLinkResult::message() const
@@ -117,9 +129,14 @@ QStringList HostLinkResult::message() const
                     "differ."),
                  powerCycle, cable };
     case Verdict::Unterminated:
-        return { tr("The answer did not end with the terminator %1 within %2 ms.")
-                     .arg(termcharText(line.terminator)).arg(timeoutMs),
-                 powerCycle };
+        return { tr("The answer did not end with the terminator %1 within %2 ms or %3 bytes.")
+                     .arg(termcharText(line.terminator)).arg(timeoutMs).arg(HostLinkMaxAnswer),
+                 powerCycle,
+                 tr("Check that the instrument ends its answers with the terminator the ZORVEL holds (Termchar "
+                    "Code).") };
+    case Verdict::LineLost:
+        return { tr("The line on %1 failed while waiting for the answer: %2").arg(visibleText(hostPort), reason),
+                 tr("Check that the adapter of %1 is still plugged in, then check again.").arg(visibleText(hostPort)) };
     case Verdict::Refused:
     case Verdict::NotOpened:
         break;

@@ -2,6 +2,8 @@
 
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace {
 
 // While a handler of a reply holds a message box open, the port stops
@@ -22,6 +24,13 @@ bool endsLine(QSerialPort::SerialPortError error)
     return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
 }
 
+// A write or the factory reset changes what the module holds; a read does not.
+bool writesModule(const QByteArray &frame)
+{
+    const FrameType type = frameType(frame);
+    return type == FrameType::Rs232cSyncTo || type == FrameType::UsbtmcSyncTo || type == FrameType::FactoryDefault;
+}
+
 } // namespace
 
 ServiceChannel::ServiceChannel(QSerialPort *port, FrameRule rule, QObject *parent)
@@ -36,6 +45,11 @@ ServiceChannel::ServiceChannel(QSerialPort *port, FrameRule rule, QObject *paren
 
 ServiceChannel::Outcome ServiceChannel::readBack()
 {
+    takeInWaitingBytes();
+    if (m_outOfStep || !waitingBytesBeginAFrame()) {
+        m_buffer = FrameBuffer();
+        m_outOfStep = false;
+    }
     const Outcome outcome = send({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
                                    encodeRequest(FrameType::UsbtmcSyncFrom) });
     if (outcome.sent())
@@ -76,6 +90,7 @@ void ServiceChannel::takeFrames()
                                        .arg(QString(frame->left(ShownBytes).toHex(' '))));
             return;
         }
+        m_outOfStep = m_outOfStep || !frame->startsWith("M0");
         dispatch(*frame);
     }
     // What waits of the next frame must begin as every frame does; bytes
@@ -159,10 +174,13 @@ void ServiceChannel::takeInWaitingBytes()
 // told in its own words below.
 ServiceChannel::Outcome ServiceChannel::send(const QList<QByteArray> &frames)
 {
-    m_requesting = true;
+    ++m_requesting;
     takeInWaitingBytes();
     Outcome outcome { Outcome::Status::Refused, m_state, m_reason };
-    if (m_state == State::Open) {
+    m_outOfStep = m_outOfStep || !waitingBytesBeginAFrame();
+    if (m_state == State::Open && m_outOfStep && std::any_of(frames.cbegin(), frames.cend(), writesModule)) {
+        outcome = { Outcome::Status::OutOfStep, m_state, tr("the module sent bytes that are not a frame") };
+    } else if (m_state == State::Open) {
         bool complete = true;
         m_writing = true;
         for (const QByteArray &frame : frames) {
@@ -177,10 +195,17 @@ ServiceChannel::Outcome ServiceChannel::send(const QList<QByteArray> &frames)
             stop(State::LineLost, tr("the request could not be sent: %1").arg(m_port->errorString()));
         outcome = complete ? Outcome() : Outcome { Outcome::Status::WriteFailed, m_state, m_reason };
     }
-    m_requesting = false;
-    if (m_endToReport)
+    if (--m_requesting == 0 && m_endToReport) {
+        m_endToReport = false;
         QMetaObject::invokeMethod(this, &ServiceChannel::reportEnd, Qt::QueuedConnection);
+    }
     return outcome;
+}
+
+// A frame begins with "M0"; the bytes of a frame on its way begin so too.
+bool ServiceChannel::waitingBytesBeginAFrame() const
+{
+    return QByteArray("M0").startsWith(m_buffer.front(2));
 }
 
 void ServiceChannel::onPortError(QSerialPort::SerialPortError error)
@@ -199,7 +224,7 @@ void ServiceChannel::stop(State state, const QString &reason)
     m_readBackPending.clear();
     if (m_port->isOpen())
         m_port->close();
-    if (m_requesting)
+    if (m_requesting > 0)
         m_endToReport = true;
     else
         emit ended(m_state, m_reason);
@@ -207,6 +232,5 @@ void ServiceChannel::stop(State state, const QString &reason)
 
 void ServiceChannel::reportEnd()
 {
-    m_endToReport = false;
     emit ended(m_state, m_reason);
 }

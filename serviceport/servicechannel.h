@@ -42,7 +42,11 @@ class ServiceChannel : public QObject
 public:
     // How the received bytes are cut into frames.
     enum class FrameRule {
-        // By the length byte alone; the first byte after a frame begins the next.
+        // By the length byte alone; the first byte after a frame begins the
+        // next. A frame that does not begin with "M0", or waiting bytes that
+        // cannot begin one, put the line out of step: a write is refused
+        // then, since a restart notice among such bytes can go unseen, until
+        // a read-back, which drops what is out of step, has been answered.
         LengthByte,
         // By the length byte, and every frame must begin with "M0": bytes
         // that cannot begin a frame end the conversation.
@@ -53,11 +57,11 @@ public:
 
     // What became of a request: it went out whole; it was refused, nothing
     // having gone out, as the conversation had ended or ended while the
-    // line was taken in; or its write failed, so that the module may have
-    // received all, part or none of it. A refusal or failure names the end
-    // and its reason.
+    // line was taken in, or as the line is out of step; or its write
+    // failed, so that the module may have received all, part or none of it.
+    // A refusal or failure names the end and its reason.
     struct Outcome {
-        enum class Status { Sent, Refused, WriteFailed };
+        enum class Status { Sent, Refused, OutOfStep, WriteFailed };
 
         Status status = Status::Sent;
         State end = State::Open;
@@ -103,6 +107,7 @@ private:
                   void (ServiceChannel::*signal)(const Record &));
     void replied(FrameType type);
     void takeInWaitingBytes();
+    bool waitingBytesBeginAFrame() const;
     void onPortError(QSerialPort::SerialPortError error);
     void stop(State state, const QString &reason);
     void reportEnd();
@@ -112,11 +117,13 @@ private:
     FrameBuffer m_buffer;
     State m_state = State::Open;
     QString m_reason;
-    // While a request is made: its own write reports a failure in its own
-    // words, and an end is reported after it.
-    bool m_requesting = false;
+    // While requests are made, one within another where a reply's handler
+    // makes one: an end is reported after the outermost, and its own write
+    // reports a failure in its own words.
+    int m_requesting = 0;
     bool m_writing = false;
     bool m_endToReport = false;
+    bool m_outOfStep = false;
     QList<FrameType> m_readBackPending;
 };
 

@@ -8,6 +8,8 @@
 #include <QSerialPortInfo>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -66,6 +68,24 @@ QString lockHolder(const QString &node)
     }
     return QString();
 }
+
+// Holds the device's exclusive lock on a descriptor of its own, as a child
+// of the port: deleted after the port's own destructor has closed it.
+class DeviceLock : public QObject
+{
+public:
+    DeviceLock(int descriptor, QObject *port)
+        : QObject(port), m_descriptor(descriptor)
+    {
+    }
+    ~DeviceLock() override
+    {
+        ::close(m_descriptor);
+    }
+
+private:
+    int m_descriptor;
+};
 
 QString inUseHint(const QString &node)
 {
@@ -146,16 +166,32 @@ QList<PortEntry> systemPorts()
 }
 
 #ifdef Q_OS_LINUX
-QString deviceIdentity(const QString &portName)
+QString canonicalPortPath(const QString &portName)
 {
     const QFileInfo node(deviceNode(portName));
     return node.exists() ? node.canonicalFilePath() : node.absoluteFilePath();
 }
-#else
+
+// A device node's numbers tell the device whatever its path: a link, a bind
+// mount or a second node of the same device.
 QString deviceIdentity(const QString &portName)
+{
+    struct stat status;
+    const QString path = canonicalPortPath(portName);
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode))
+        return QString("device %1:%2").arg(major(status.st_rdev)).arg(minor(status.st_rdev));
+    return path;
+}
+#else
+QString canonicalPortPath(const QString &portName)
 {
     QString name = portName.toUpper();
     return name.startsWith("\\\\.\\") ? name.mid(4) : name;
+}
+
+QString deviceIdentity(const QString &portName)
+{
+    return canonicalPortPath(portName);
 }
 #endif
 
@@ -165,35 +201,61 @@ bool isServicePort(const QString &description)
     return description.contains(moduleName);
 }
 
+#ifdef Q_OS_LINUX
 // Every name of one device (a link such as /dev/zorvel-SERIAL, doubled
 // slashes) leads to its own path, which the port is opened by, so that Qt's
 // lock file is the same for all of them. The exclusive lock on the device
-// itself also keeps out a program that names it in a way Qt's lock does not
-// see; the system drops it with the process, however that ends. On Windows
-// a serial port opens for one program only.
+// itself is taken first, on a descriptor of its own: a program that meets
+// it learns which program holds the device, even while that one is still
+// taking Qt's lock, and it keeps out a program that names the device in a
+// way Qt's lock does not see. It is let go with the port object, after the
+// port has closed; the system drops it with the process, however that ends.
 bool openLockedPort(QSerialPort &port, const QString &name, QString *error)
 {
     port.setPortName(name);
-#ifdef Q_OS_LINUX
     const QFileInfo node(deviceNode(name));
     if (!node.exists()) {
         *error = QCoreApplication::translate("ServicePort", "No such port.");
         return false;
     }
-    port.setPortName(node.canonicalFilePath());
-#endif
+    const QString path = node.canonicalFilePath();
+    qDeleteAll(port.findChildren<DeviceLock *>(QString(), Qt::FindDirectChildrenOnly));
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        *error = errno == EBUSY ? inUseHint(path)
+               : errno == EACCES ? qt_error_string(EACCES) + '\n' + permissionHint(path)
+                                 : qt_error_string(errno);
+        return false;
+    }
+    if (!::isatty(descriptor)) {
+        ::close(descriptor);
+        *error = QCoreApplication::translate("ServicePort", "%1 is not a serial port.").arg(path);
+        return false;
+    }
+    if (!lockDevice(descriptor, path, error)) {
+        ::close(descriptor);
+        return false;
+    }
+    port.setPortName(path);
     if (!port.open(QIODevice::ReadWrite)) {
+        ::close(descriptor);
         *error = openFailureReason(port);
         return false;
     }
-#ifdef Q_OS_LINUX
-    if (!lockDevice(int(port.handle()), node.canonicalFilePath(), error)) {
-        port.close();
-        return false;
-    }
-#endif
+    new DeviceLock(descriptor, &port);
     return true;
 }
+#else
+// On Windows a serial port opens for one program only.
+bool openLockedPort(QSerialPort &port, const QString &name, QString *error)
+{
+    port.setPortName(name);
+    if (port.open(QIODevice::ReadWrite))
+        return true;
+    *error = openFailureReason(port);
+    return false;
+}
+#endif
 
 #ifdef Q_OS_LINUX
 QString devicePath(const QString &portName)
@@ -201,10 +263,16 @@ QString devicePath(const QString &portName)
     return deviceNode(portName);
 }
 
+// A holder that lets go between the refusal and the look at its name is
+// gone: the lock is tried once more then.
 bool lockDevice(int descriptor, const QString &path, QString *error)
 {
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
-        return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (!lockHolder(path).isEmpty())
+            break;
+    }
     *error = inUseHint(path);
     return false;
 }

@@ -25,8 +25,10 @@ QList<PortEntry> systemPorts();
 // in this letter case.
 bool isServicePort(const QString &description);
 
+// The port's own path, links and doubled slashes resolved on Linux.
+QString canonicalPortPath(const QString &portName);
 // What tells one device from another whatever name is given for it: on
-// Linux its own path, links and doubled slashes resolved.
+// Linux the device's numbers, the same through a link or a bind mount.
 QString deviceIdentity(const QString &portName);
 
 // The USB serial number of the device behind the port, or an empty text

@@ -68,7 +68,12 @@ int CommandLine::run(const QStringList &arguments)
     if (!m_console.outputFailed())
         return result;
     m_console.printError(tr("cannot write standard output: %1").arg(m_console.errorString()));
-    return std::max(result, int(ExitUsage));
+    if (m_written.isEmpty())
+        return std::max(result, int(ExitUsage));
+    // The work went on: what it wrote is told where it can still be read.
+    for (const QString &line : m_written)
+        m_console.printError(line);
+    return std::max(result, int(ExitOutputFailed));
 }
 
 int CommandLine::runCommand(const Command &command, const QStringList &arguments)
@@ -204,8 +209,10 @@ int CommandLine::runOnModules(const Command &command, const QCommandLineParser &
         m_console.printError(selection.errorString());
         return noModule(selection.isUsageError() ? ExitUsage : ExitNoModule);
     }
-    return ModuleRun(m_console, options)
-        .run(command.work, selection.ports(), asksForSeveral(parser, options), document);
+    ModuleRun run(m_console, options);
+    const int exitStatus = run.run(command.work, selection.ports(), asksForSeveral(parser, options), document);
+    m_written = run.written();
+    return exitStatus;
 }
 
 int CommandLine::help(const QStringList &topics)
@@ -284,8 +291,9 @@ QString CommandLine::generalHelp() const
               "back, or an output file that cannot be written; 3 no port, port not opened, no\n"
               "reply, line lost, bytes that are not a frame, or module restarted; 4 the\n"
               "settings read back after --verify differ; 5 the host link did not answer as the\n"
-              "module's settings say it should (check-host); 130 or 143 ended by SIGINT or\n"
-              "SIGTERM. See zorvel(1) for each case.\n"
+              "module's settings say it should (check-host); 6 standard output failed once a\n"
+              "module was written, which standard error then names; 129, 130 or 143 ended by\n"
+              "SIGHUP, SIGINT or SIGTERM. See zorvel(1) for each case.\n"
               "\n"
               "New settings take effect when the ZORVEL is power-cycled.")
         .arg(summaries);

@@ -42,6 +42,8 @@ private:
 
     Console &m_console;
     PortSelection::PortLister m_listPorts;
+    // What the command wrote to modules, for when the output fails.
+    QStringList m_written;
 };
 
 #endif // COMMANDLINE_H

@@ -10,6 +10,9 @@ enum ExitCode {
     ExitVerifyFailed = 4,
     // The host link did not answer as the module's settings say it should.
     ExitHostLink = 5,
+    // Standard output could not be written, but modules were: standard
+    // error says what was written to which.
+    ExitOutputFailed = 6,
     // A command interrupted by a signal: this plus the signal's number, as
     // a shell reports a program that the signal ended.
     ExitInterrupted = 128

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <unistd.h>
 #endif
 
@@ -15,8 +16,8 @@ namespace {
 // What the handlers use: plain data and calls that are safe in them.
 volatile sig_atomic_t caughtSignal = 0;
 int wakeUp[2] = { -1, -1 };
-const int Handled[] = { SIGINT, SIGTERM, SIGALRM };
-struct sigaction previous[3];
+const int Handled[] = { SIGINT, SIGTERM, SIGHUP, SIGALRM };
+struct sigaction previous[std::size(Handled)];
 
 // How long the program has, after the signal, to end by itself.
 constexpr unsigned GraceSeconds = 2;
@@ -74,7 +75,7 @@ Interruption::Interruption()
     sigemptyset(&action.sa_mask);
     for (const int signal : Handled)
         sigaddset(&action.sa_mask, signal);
-    for (int i = 0; i < 3; ++i)
+    for (size_t i = 0; i < std::size(Handled); ++i)
         sigaction(Handled[i], &action, &previous[i]);
 #endif
 }
@@ -85,7 +86,7 @@ Interruption::~Interruption()
     if (!m_notifier)
         return;
     ::alarm(0);
-    for (int i = 0; i < 3; ++i)
+    for (size_t i = 0; i < std::size(Handled); ++i)
         sigaction(Handled[i], &previous[i], nullptr);
     delete m_notifier;
     ::close(wakeUp[0]);
@@ -115,6 +116,8 @@ QString Interruption::signalName(int signal)
         return "SIGINT";
     if (signal == SIGTERM)
         return "SIGTERM";
+    if (signal == SIGHUP)
+        return "SIGHUP";
 #endif
     return QString("signal %1").arg(signal);
 }

@@ -6,7 +6,8 @@
 
 class QSocketNotifier;
 
-// SIGINT and SIGTERM while a command works on modules. The signal is noted
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, a lost remote session)
+// while a command works on modules. The signal is noted
 // rather than ending the program where it stands: a question waiting for
 // its answer reads the end of its input, and interrupted() follows from the
 // event loop, so that a request on its way ends as after a lost line and

@@ -13,6 +13,7 @@
 #include <io.h>
 #else
 #include <clocale>
+#include <csignal>
 #include <langinfo.h>
 #include <unistd.h>
 #endif
@@ -49,6 +50,11 @@ bool localeIsUtf8()
 int main(int argc, char *argv[])
 {
     openClosedStandardStreams();
+#ifndef Q_OS_WIN
+    // A reader that goes away is an output that fails, as a full disk is:
+    // the modules asked for are still done.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     // Before QCoreApplication, whose first conversion of text would look
     // the codec up.
     if (localeIsUtf8())

@@ -59,6 +59,8 @@ int ModuleRun::run(Work work, const QList<PortEntry> &ports, bool several,
         }
         writeExport(outcome);
         m_text->report(outcome);
+        if (!outcome.written.isEmpty())
+            m_written << OutcomeText::writtenSummary(outcome);
         if (m_options.json) {
             if (const auto element = OutcomeJson::element(outcome, several)) {
                 elements.append(*element);
@@ -81,6 +83,11 @@ int ModuleRun::run(Work work, const QList<PortEntry> &ports, bool several,
     else if (m_options.json && firstElement)
         m_console.print(QString::fromUtf8(firstElement->toJson()));
     return worst;
+}
+
+QStringList ModuleRun::written() const
+{
+    return m_written;
 }
 
 bool ModuleRun::confirm(const WritePlan &plan)

@@ -25,6 +25,8 @@ public:
     ModuleRun(Console &console, const CommandOptions &options);
 
     int run(Work work, const QList<PortEntry> &ports, bool several, const std::optional<SettingsDocument> &document);
+    // What was written to which module, a line a module written.
+    QStringList written() const;
 
 private:
     bool confirm(const WritePlan &plan);
@@ -33,6 +35,7 @@ private:
     Console &m_console;
     const CommandOptions &m_options;
     std::optional<OutcomeText> m_text;
+    QStringList m_written;
 };
 
 #endif // MODULERUN_H

@@ -146,19 +146,20 @@ ModuleOutcome ModuleWork::checkHost()
         loop.quit();
     });
     QObject::connect(&m_interruption, &Interruption::interrupted, &loop, &QEventLoop::quit);
-    check.start({ m_options.hostPort, m_port.portName, *info, *rs232c, m_options.timeoutMs });
-    if (!m_interruption.caught())
+    if (!m_interruption.caught()) {
+        check.start({ m_options.hostPort, m_port.portName, *info, *rs232c, m_options.timeoutMs });
         loop.exec();
+    }
     if (!outcome.hostLink) {
         fail(outcome, ExitNoModule, { interruptionText() });
         return outcome;
     }
     using Verdict = HostLinkResult::Verdict;
     const Verdict verdict = outcome.hostLink->verdict;
-    outcome.exitStatus = outcome.hostLink->passed() ? ExitSuccess
-                       : verdict == Verdict::Refused ? ExitUsage
-                       : verdict == Verdict::NotOpened ? ExitNoModule
-                                                     : ExitHostLink;
+    outcome.exitStatus = outcome.hostLink->passed()                                      ? ExitSuccess
+                       : verdict == Verdict::Refused                                   ? ExitUsage
+                       : verdict == Verdict::NotOpened || verdict == Verdict::LineLost ? ExitNoModule
+                                                                                       : ExitHostLink;
     if (!outcome.hostLink->passed())
         outcome.errors = outcome.hostLink->message();
     return outcome;

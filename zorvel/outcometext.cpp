@@ -168,6 +168,19 @@ QString OutcomeText::message(const ModuleOutcome &outcome)
     return QString();
 }
 
+QString OutcomeText::writtenSummary(const ModuleOutcome &outcome)
+{
+    if (outcome.written.isEmpty())
+        return QString();
+    const QString port = portText(outcome.port);
+    if (isReset(outcome.written))
+        return outcome.failed() ? tr("%1: the factory reset was sent; its outcome is unknown").arg(port)
+                                : tr("%1: reset to factory defaults").arg(port);
+    return outcome.failed()
+        ? tr("%1: the %2 settings were sent; their outcome is unknown").arg(port, groupsText(outcome.written))
+        : tr("%1: wrote the %2 settings").arg(port, groupsText(outcome.written));
+}
+
 // What a write did, before its errors: a verify that found differences
 // comes after the groups were written.
 void OutcomeText::reportWrite(const ModuleOutcome &outcome)

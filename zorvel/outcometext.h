@@ -36,6 +36,9 @@ public:
     void modulesLeft(const QString &interruption);
     // What the JSON element of the module says: its errors, or what it did.
     static QString message(const ModuleOutcome &outcome);
+    // What was written to the module, for the error stream when the output
+    // fails; nothing where nothing was.
+    static QString writtenSummary(const ModuleOutcome &outcome);
 
 private:
     void reportWrite(const ModuleOutcome &outcome);

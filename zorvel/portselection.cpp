@@ -37,7 +37,8 @@ bool PortSelection::selectNamed()
         const int earlier = devices.indexOf(device);
         if (earlier >= 0)
             return fail(tr("--port names one port twice: %1 and %2 are %3")
-                            .arg(m_choice.names.at(earlier), name, device), true);
+                            .arg(m_choice.names.at(earlier), name, canonicalPortPath(m_choice.names.at(earlier))),
+                        true);
         devices << device;
         m_ports << PortEntry { name, QString(), usbSerialNumber(name), name, QString() };
     }

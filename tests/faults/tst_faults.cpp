@@ -65,6 +65,7 @@ private slots:
     void cleanup();
 
     void silentModuleLeavesPlaceholders();
+    void silentModuleIsReported_data();
     void silentModuleIsReported();
     void closedLineIsLoggedOnceAndIdles_data();
     void closedLineIsLoggedOnceAndIdles();
@@ -136,16 +137,32 @@ void TestFaults::silentModuleLeavesPlaceholders()
 // A read-back that gets no reply within three seconds is reported once,
 // naming the module, and the connection line says so; a reply that comes
 // later fills its fields and the connection line as before.
+void TestFaults::silentModuleIsReported_data()
+{
+    QTest::addColumn<bool>("partly");
+    QTest::addColumn<QString>("report");
+
+    const QString check = "\nCheck that the SERVICE PORT cable is plugged in and that the ZORVEL is switched on, "
+                          "then choose Device → Refresh.";
+    QTest::newRow("no reply") << false << "The ZORVEL on %1, USB serial number ZV0042 does not answer." + check;
+    QTest::newRow("the module information only") << true
+        << "The ZORVEL on %1, USB serial number ZV0042 answered only part of the read-back: its RS232C settings "
+           "and its USBTMC settings did not come." + check;
+}
+
 void TestFaults::silentModuleIsReported()
 {
+    QFETCH(bool, partly);
+    QFETCH(QString, report);
     m_bench->module.setSilent(true);
     m_bench->startWindow()->show();
+    if (partly)
+        m_bench->module.sendRaw(laterModuleInfo());
     const QString port = m_bench->port.portName();
     QTRY_COMPARE_WITH_TIMEOUT(m_bench->boxes.texts().size(), 1, 4000);
-    QCOMPARE(m_bench->boxes.texts().at(0),
-             QString("The ZORVEL on %1, USB serial number ZV0042 does not answer.\nCheck that the SERVICE PORT "
-                     "cable is plugged in and that the ZORVEL is switched on, then choose Device → Refresh.")
-                 .arg(port));
+    QCOMPARE(m_bench->boxes.texts().at(0), report.arg(port));
+    if (partly)
+        return;
     QCOMPARE(m_bench->widget<QLabel>("lblConnectInfo")->text(),
              QString("Connected to %1:, but the ZORVEL does not answer").arg(port));
     QTest::qWait(500);

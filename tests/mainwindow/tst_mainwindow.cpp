@@ -20,6 +20,8 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include <utility>
+
 #include <memory>
 
 class TestMainWindow : public QObject
@@ -58,6 +60,9 @@ private slots:
     void lostLineIsReportedOnce();
     void interruptedQuestionSendsNothing_data();
     void interruptedQuestionSendsNothing();
+    void writeWithoutItsReply_data();
+    void writeWithoutItsReply();
+    void lineOutOfStepWritesNothing();
     void helpOpensManualBesideProgram();
     void fieldsAreNamedAndExplained_data();
     void fieldsAreNamedAndExplained();
@@ -748,6 +753,88 @@ void TestMainWindow::interruptedQuestionSendsNothing()
     QVERIFY(!m_bench->port.isOpen());
     if (event.startsWith("line"))
         QVERIFY(m_bench->widget<QLabel>("lblConnectInfo")->text().startsWith("Disconnected from "));
+}
+
+void TestMainWindow::writeWithoutItsReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("details");
+
+    const QString question = "Wish to synchronise RS232C settings to the ZORVEL?";
+    QTest::newRow("no reply") << "none"
+        << QStringList { question, "The write of the RS232C settings went out to the ZORVEL, but no reply confirmed "
+                                   "it within 3 seconds: whether the ZORVEL carried it out is unknown.\nChoose "
+                                   "Device → Refresh to see what the ZORVEL holds." } << QString();
+    QTest::newRow("a restart notice instead") << "restart"
+        << QStringList { question, "The ZORVEL has been restarted. You also need to restart this app." }
+        << "The write of the RS232C settings had gone out; whether the ZORVEL carried it out before it restarted "
+           "is unknown.\nStart this app again to see what the ZORVEL holds.";
+    QTest::newRow("the reply twice") << "twice"
+        << QStringList { question, "RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new "
+                                   "settings to take effect." } << QString();
+}
+
+// A write that the module does not confirm is reported as a read-back that
+// goes unanswered is; a reply that comes twice is one notice.
+void TestMainWindow::writeWithoutItsReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(QStringList, texts);
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
+    m_bench->module.setSilent(reply != "twice");
+    connect(&m_bench->module, &SimulatedModule::requestReceived, this, [&](const QByteArray &frame) {
+        if (frame.at(2) != 2)
+            return;
+        if (reply == "restart")
+            m_bench->module.sendRestartNotice();
+        else if (reply == "twice")
+            m_bench->module.sendRaw(hex("4d300200"));
+    });
+    m_bench->edit({ "cboBitrate=19200" });
+    DebugLog log;
+    QElapsedTimer clock;
+    clock.start();
+    m_bench->action("action_Rs232cSync_To")->trigger();
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_bench->boxes.texts().size(), 2, 5000);
+    QVERIFY(clock.elapsed() < 4500);
+    if (reply == "twice")
+        QTRY_COMPARE(log.lines().filter("repeats the one before").size(), 1);
+    QCOMPARE(m_bench->boxes.texts(), texts);
+    QTEST(m_bench->boxes.informativeTexts().last(), "details");
+    if (reply == "none")
+        QVERIFY(m_bench->widget<QLabel>("lblConnectInfo")->text().endsWith(
+            "but the ZORVEL did not confirm the write of the RS232C settings"));
+}
+
+// Bytes that are not a frame hide what follows them under the length-byte
+// rule, here a restart notice that comes while the question is open: the
+// write is refused, until a read-back has brought the line back in step.
+void TestMainWindow::lineOutOfStepWritesNothing()
+{
+    m_bench->startWindow();
+    QVERIFY(m_bench->waitForReadBack());
+    const int requestsBefore = m_bench->module.requests().size();
+    bool sent = false;
+    m_bench->boxes.setHook([&](QMessageBox *) {
+        if (std::exchange(sent, true))
+            return;
+        m_bench->module.sendRaw(QByteArray("\x01\x02garbage"));
+        m_bench->module.sendRestartNotice();
+        m_bench->line.waitUntilDelivered();
+    });
+    m_bench->action("action_Factory_Default")->trigger();
+    QCOMPARE(m_bench->boxes.texts().last(),
+             QString("Nothing was written: the ZORVEL sent bytes that are not a frame, so the line is out of step "
+                     "and a restart notice among them could go unseen.\nChoose Device → Refresh to read the ZORVEL "
+                     "again, then write."));
+    QCOMPARE(m_bench->module.requests().size(), requestsBefore);
+
+    QVERIFY(m_bench->refresh());
+    m_bench->action("action_Factory_Default")->trigger();
+    QTRY_COMPARE(m_bench->module.requests().last(), hex("4d300900"));
 }
 
 void TestMainWindow::helpOpensManualBesideProgram()

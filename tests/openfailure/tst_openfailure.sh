@@ -2,7 +2,8 @@
 # Serves the simulated module on a pseudo-terminal whose slave belongs to
 # root, and opens it as the user nobody: the failure must give the system's
 # reason and the hint that fits the node's permissions. Last, nobody may use
-# the port but another program holds it, which the failure names.
+# the port but another program holds it, which the failure names before
+# anything else.
 #   tst_openfailure.sh MARITOR_DEMO ZORVEL_SIM
 set -euo pipefail
 demo=$1 sim=$2
@@ -65,7 +66,7 @@ for _ in $(seq 100); do
     ls -l "/proc/$holder/fd" | grep -qF "$slave" && break
     sleep 0.1
 done
-check 666 "tty, held by another program" "Permission error while locking the device" \
-    "The port is in use by maritor-demo (process $holder)" "udev rule"
+check 666 "tty, held by another program" "The port is in use by maritor-demo (process $holder)" \
+    "close it, then try again" "udev rule"
 
 [ "$failures" -eq 0 ] && echo "PASS: the failed open gave the reason and the fitting hint"

@@ -112,7 +112,10 @@ void TestServiceChannel::waitingLineStopsRequest()
         QTRY_COMPARE(m_line->module().requests().size(), 1);
         return;
     }
+    QCOMPARE(channel.send({ hex("4d300900") }).status, ServiceChannel::Outcome::Status::Refused);
     QVERIFY(ended.wait(1000));
+    QCoreApplication::processEvents();
+    QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.first().first().toInt(), int(outcome.end));
     QCOMPARE(ended.first().last().toString(), outcome.reason);
     QVERIFY(m_line->module().requests().isEmpty());

@@ -52,6 +52,7 @@ private slots:
     void refusedBeforeSending_data();
     void refusedBeforeSending();
     void jsonResult();
+    void lostHostLine();
     void oneModuleOnly();
 
 private:
@@ -105,6 +106,10 @@ void TestHostLink::answers_data()
     QTest::newRow("the module's own query and terminator") << "9600 1 0 0D 0 ID?" << QByteArray() << QStringList()
         << 0 << QByteArray("ID?\r") << line(9600, 1, false, false)
         << QStringList { "Sent: ID?\\x0d", "terminator 0x0D", answered };
+    QTest::newRow("a control character as terminator") << "9600 1 0 04 0 *IDN?" << QByteArray() << QStringList()
+        << 0 << QByteArray("*IDN?\x04") << line(9600, 1, false, false) << QStringList { "terminator 0x04", answered };
+    QTest::newRow("a printable terminator") << "9600 1 0 3B 0 *IDN?" << QByteArray() << QStringList() << 0
+        << QByteArray("*IDN?;") << line(9600, 1, false, false) << QStringList { "Received: SIMULATED", answered };
     QTest::newRow("trailing CR and blanks left aside") << "9600 1 0 0A 1 *IDN?"
         << QByteArray("SIMULATED,GPIB INSTRUMENT,SN000001,1.00 \r") << QStringList() << 0 << QByteArray("*IDN?\n")
         << line(9600, 1, false, false) << QStringList { answered };
@@ -229,6 +234,19 @@ void TestHostLink::jsonResult()
     QCOMPARE(result.value("match").toBool(true), false);
     QCOMPARE(result.value("exitStatus").toInt(), 5);
     QVERIFY(result.value("message").toString().contains("power-cycle"));
+}
+
+// An adapter unplugged after the query: the line's failure is told, not
+// taken for silence.
+void TestHostLink::lostHostLine()
+{
+    m_bench->host().setHangsUp(true);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(checkHost(), 3);
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(m_bench->host().received(), QByteArray("*IDN?\n"));
+    QVERIFY2(m_bench->errors.contains("failed while waiting for the answer"), qPrintable(m_bench->errors));
 }
 
 void TestHostLink::oneModuleOnly()

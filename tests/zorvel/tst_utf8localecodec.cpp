@@ -2,7 +2,8 @@
 
 #include <QtTest>
 
-// The codec must convert exactly as Qt's UTF-8 codec does, whole or in parts.
+// The codec must convert UTF-8 exactly as Qt's UTF-8 codec does, whole or in
+// parts, and give back bytes that are no UTF-8 as they came.
 class TestUtf8LocaleCodec : public QObject {
     Q_OBJECT
 
@@ -10,6 +11,8 @@ private slots:
     void initTestCase();
     void convertsAsQt_data();
     void convertsAsQt();
+    void keepsBytesThatAreNoUtf8_data();
+    void keepsBytesThatAreNoUtf8();
     void leavesLookUpsToQt();
 
 private:
@@ -40,7 +43,6 @@ void TestUtf8LocaleCodec::convertsAsQt_data()
 
     QTest::newRow("ASCII") << QByteArray("ttyACM0");
     QTest::newRow("two, three and four bytes") << QByteArray("M\xc3\xbcller \xe2\x82\xac \xf0\x9f\x98\x80");
-    QTest::newRow("invalid bytes") << QByteArray("a\xff\xc3(b\xe2\x82");
     QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbfx");
 }
 
@@ -52,6 +54,24 @@ void TestUtf8LocaleCodec::convertsAsQt()
     QCOMPARE(m_codec->fromUnicode(text), m_qtCodec->fromUnicode(text));
     for (int split = 1; split < bytes.size(); ++split)
         QCOMPARE(decodedInParts(m_codec, bytes, split), decodedInParts(m_qtCodec, bytes, split));
+}
+
+void TestUtf8LocaleCodec::keepsBytesThatAreNoUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("a path in Latin-1") << QByteArray("/tmp/z\xf6rvel-\xff");
+    QTest::newRow("cut, overlong and surrogate sequences") << QByteArray("a\xc3(b\xe2\x82 \xc0\xaf \xed\xa0\x80 \xf4\x90");
+}
+
+// Decoded in parts, as a stream is, such bytes still become U+FFFD.
+void TestUtf8LocaleCodec::keepsBytesThatAreNoUtf8()
+{
+    QFETCH(QByteArray, bytes);
+    const QString text = m_codec->toUnicode(bytes);
+    QCOMPARE(m_codec->fromUnicode(text), bytes);
+    QVERIFY(!text.contains(QChar::ReplacementCharacter));
+    QCOMPARE(decodedInParts(m_codec, bytes, 2), decodedInParts(m_qtCodec, bytes, 2));
 }
 
 void TestUtf8LocaleCodec::leavesLookUpsToQt()

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 namespace {
@@ -564,6 +566,10 @@ void TestZorvelCommands::writeResults_data()
         << QList<int> { 1, 0 };
     QTest::newRow("one module named twice") << QStringList { "set", "bitrate=19200", "--port", "%1", "--port", "%1" }
         << false << 2 << QByteArray("[]") << QList<int> { 0, 0 };
+    // As through a bind mount: another path to the same device.
+    QTest::newRow("one module through a second node") << QStringList { "set", "bitrate=19200", "--port", "%1",
+                                                                       "--port", "%node" }
+        << false << 2 << QByteArray("[]") << QList<int> { 0, 0 };
 }
 
 void TestZorvelCommands::writeResults()
@@ -575,6 +581,15 @@ void TestZorvelCommands::writeResults()
     QFETCH(bool, secondSilent);
     m_bench->module(1).setSilent(secondSilent);
     arguments.replaceInStrings("%1", m_bench->path(0)).replaceInStrings("%2", m_bench->path(1));
+    if (arguments.contains("%node")) {
+        struct stat device;
+        const QString node = m_dir.filePath("node");
+        QFile::remove(node);
+        QVERIFY(::stat(QFile::encodeName(m_bench->path(0)).constData(), &device) == 0);
+        if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, device.st_rdev) != 0)
+            QSKIP("making a device node needs root");
+        arguments.replaceInStrings("%node", node);
+    }
 
     QTEST(m_bench->run(arguments + QStringList { "--yes", "--json", "--timeout", "200" }), "exitCode");
     json.replace("%1", m_bench->path(0).toUtf8()).replace("%2", m_bench->path(1).toUtf8());

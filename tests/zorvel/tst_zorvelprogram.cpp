@@ -341,6 +341,8 @@ void TestZorvelProgram::interruptedWrite_data()
         << "zorvel: %1: interrupted by SIGINT\n" + sent << 1;
     QTest::newRow("SIGTERM before the write's reply") << int(SIGTERM) << "write" << 143
         << "zorvel: %1: interrupted by SIGTERM\n" + sent << 1;
+    QTest::newRow("SIGHUP before the write's reply") << int(SIGHUP) << "write" << 129
+        << "zorvel: %1: interrupted by SIGHUP\n" + sent << 1;
     QTest::newRow("SIGINT at the question") << int(SIGINT) << "question" << 130
         << "zorvel: %1: interrupted by SIGINT\nzorvel: %1: nothing was written to this module\n" << 0;
     QTest::newRow("SIGTERM while the write is read back") << int(SIGTERM) << "verify" << 143

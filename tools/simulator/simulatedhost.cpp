@@ -60,6 +60,11 @@ void SimulatedHost::setAnswerDelay(int milliseconds)
     m_answerDelay = milliseconds;
 }
 
+void SimulatedHost::setHangsUp(bool on)
+{
+    m_hangsUp = on;
+}
+
 QByteArray SimulatedHost::received() const
 {
     return m_received;
@@ -88,6 +93,10 @@ void SimulatedHost::readQuery()
     const QByteArray bytes = m_terminal.master()->readAll();
     m_received += bytes;
     m_queryLineSettings = m_terminal.lineSettings();
+    if (m_hangsUp) {
+        m_terminal.master()->close();
+        return;
+    }
     const ModuleState running = m_module.runningState();
     if (m_silent || running.peltaSafu)
         return;

@@ -33,6 +33,8 @@ public:
     // Queries are received and recorded, but not answered.
     void setSilent(bool on);
     void setAnswerDelay(int milliseconds);
+    // The line goes when a query comes, as when an adapter is unplugged.
+    void setHangsUp(bool on);
 
     // Every byte the computer's end sent, and the line settings it had set
     // when its last bytes came.
@@ -51,6 +53,7 @@ private:
     bool m_idnTextSet = false;
     bool m_silent = false;
     int m_answerDelay = 0;
+    bool m_hangsUp = false;
     QByteArray m_received;
     QByteArray m_pending;
     LineSettings m_queryLineSettings;
