@@ -182,12 +182,16 @@ std::optional<CommandOptions> CommandLine::commandOptions(const Command &command
 
 // Diff and apply read their document, and set makes one of its assignments,
 // before a port is chosen or opened. Where several modules were asked for
-// and none was reached, a script reading JSON finds an empty array.
+// and none was reached, a script reading JSON finds an empty array; where
+// one was, an object with the exit status and the errors.
 int CommandLine::runOnModules(const Command &command, const QCommandLineParser &parser, const CommandOptions &options)
 {
     const auto noModule = [&](int exitStatus) {
-        if (options.json && asksForSeveral(parser, options))
-            m_console.print("[]");
+        if (options.json) {
+            const bool several = asksForSeveral(parser, options);
+            m_console.print(QString::fromUtf8(several ? OrderedJson::array().toJson()
+                                                      : OutcomeJson::failure(exitStatus, m_console.errors()).toJson()));
+        }
         return exitStatus;
     };
     std::optional<SettingsDocument> document;
@@ -240,9 +244,9 @@ std::optional<SettingsDocument> CommandLine::readDocument(const QString &name)
         document = SettingsDocument::parse(*json, &errors);
     else
         errors << error;
-    const QString source = fromInput ? tr("standard input") : name;
+    // Standard input has no name to tell the reader.
     for (const QString &problem : errors)
-        m_console.printError(source + ": " + problem);
+        m_console.printError(fromInput ? problem : name + ": " + problem);
     return document;
 }
 

@@ -55,7 +55,13 @@ void Console::note(const QString &line)
 // its control characters are written as escapes, its line breaks kept.
 void Console::printError(const QString &line)
 {
+    m_errorLines << line;
     m_errors->write(("zorvel: " + visibleText(line, LineBreaks::Kept) + '\n').toLocal8Bit());
+}
+
+QStringList Console::errors() const
+{
+    return m_errorLines;
 }
 
 void Console::inform(const QString &line)

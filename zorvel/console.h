@@ -35,6 +35,8 @@ public:
     void print(const QString &line);
     void note(const QString &line);
     void printError(const QString &line);
+    // Every error printed so far, without the program's name.
+    QStringList errors() const;
     void inform(const QString &line);
     void trace(const QString &port, FrameDirection direction, const QByteArray &frame);
 
@@ -52,6 +54,7 @@ private:
     bool m_inputTaken = false;
     bool m_outputFailed = false;
     QString m_errorString;
+    QStringList m_errorLines;
     Verbosity m_verbosity = Verbosity::Normal;
     QElapsedTimer m_clock;
 };

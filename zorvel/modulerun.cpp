@@ -27,7 +27,7 @@ int ModuleRun::run(Work work, const QList<PortEntry> &ports, bool several,
     Interruption interruption;
     m_text.emplace(m_console, m_options, several);
     OrderedJson elements = OrderedJson::array();
-    std::optional<OrderedJson> firstElement;
+    std::optional<OrderedJson> first;
     int worst = ExitSuccess;
     for (const PortEntry &port : ports) {
         ModuleOutcome outcome;
@@ -62,11 +62,9 @@ int ModuleRun::run(Work work, const QList<PortEntry> &ports, bool several,
         if (!outcome.written.isEmpty())
             m_written << OutcomeText::writtenSummary(outcome);
         if (m_options.json) {
-            if (const auto element = OutcomeJson::element(outcome, several)) {
-                elements.append(*element);
-                if (!firstElement)
-                    firstElement = element;
-            }
+            elements.append(OutcomeJson::element(outcome, several));
+            if (!first)
+                first = OutcomeJson::element(outcome, several);
         }
         worst = std::max(worst, outcome.exitStatus);
         if (const int signal = interruption.caught()) {
@@ -80,8 +78,8 @@ int ModuleRun::run(Work work, const QList<PortEntry> &ports, bool several,
     }
     if (m_options.json && several)
         m_console.print(QString::fromUtf8(elements.toJson()));
-    else if (m_options.json && firstElement)
-        m_console.print(QString::fromUtf8(firstElement->toJson()));
+    else if (m_options.json && first)
+        m_console.print(QString::fromUtf8(first->toJson()));
     return worst;
 }
 

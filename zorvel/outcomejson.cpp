@@ -65,23 +65,26 @@ OrderedJson hostLinkObject(const ModuleOutcome &outcome)
 
 } // namespace
 
-std::optional<OrderedJson> OutcomeJson::element(const ModuleOutcome &outcome, bool several)
+OrderedJson OutcomeJson::element(const ModuleOutcome &outcome, bool several)
 {
     if (outcome.work == Work::Apply || outcome.work == Work::Reset)
         return writeObject(outcome);
     if (outcome.hostLink)
         return hostLinkObject(outcome);
-    if (outcome.failed()) {
-        if (!several)
-            return std::nullopt;
+    if (outcome.failed())
         return moduleObject(outcome.port).insert("message", OutcomeText::message(outcome))
             .insert("exitStatus", outcome.exitStatus);
-    }
     if (outcome.work != Work::Diff)
         return SettingsDocument::json(outcome.entries);
     if (!several)
         return changesArray(outcome.changes);
     return moduleObject(outcome.port).insert("differences", changesArray(outcome.changes));
+}
+
+OrderedJson OutcomeJson::failure(int exitStatus, const QStringList &errors)
+{
+    OrderedJson object = OrderedJson::object(OrderedJson::Layout::OneLine);
+    return object.insert("message", errors.join('\n')).insert("exitStatus", exitStatus);
 }
 
 OrderedJson OutcomeJson::portList(const QList<OutcomeText::PortRow> &rows, bool allSerialPorts)

@@ -410,9 +410,15 @@ void TestZorvelCommands::portSelection()
         if (arguments.count("--serial") > 1)
             QCOMPARE(json.array().at(0)["module"]["port"].toString(), m_bench->path(1));
     }
-    // With --all, every module of none is an empty array.
-    if (exitCode == 3)
-        QCOMPARE(m_bench->output, QString(arguments.contains("--all") ? "[]\n" : ""));
+    // With --all, every module of none is an empty array; one module that
+    // is not there is an object that says why.
+    if (exitCode == 3 && arguments.contains("--all")) {
+        QCOMPARE(m_bench->output, QString("[]\n"));
+    } else if (exitCode == 3) {
+        const QJsonObject failure = QJsonDocument::fromJson(m_bench->output.toUtf8()).object();
+        QCOMPARE(failure.value("exitStatus").toInt(), 3);
+        QVERIFY2(failure.value("message").toString().contains(error), qPrintable(m_bench->output));
+    }
     QVERIFY2(!m_bench->errors.contains("Install"), qPrintable(m_bench->errors));
 }
 
