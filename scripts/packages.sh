@@ -27,9 +27,11 @@ BUILD_PACKAGES=(
 
 # The sanitizer build's compiler; a virtual X display for the start-up test;
 # python3 for the icon script and the manual's test; ansible-core and pytest
-# for the Ansible collection's test.
+# for the Ansible collection's test, with the linters ansible-test's sanity
+# tests run and python's virtual environments to run them in.
 TEST_PACKAGES=(
     clang libclang-rt-14-dev xvfb xauth xdotool python3 ansible-core python3-pytest
+    python3-venv python3-voluptuous pylint pycodestyle yamllint
 )
 
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test

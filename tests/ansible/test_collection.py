@@ -2,12 +2,14 @@
 localhost against modules simulated on pseudo-terminals, with the frames
 each module received checked.
 
-    ZORVEL_BIN_DIR=build/bin ZORVEL_COLLECTIONS=ansible ZORVEL_VERSION=1.0.4 pytest-3 test_collection.py
+    ZORVEL_BIN_DIR=build/bin ZORVEL_COLLECTIONS=ansible pytest-3 test_collection.py
 """
 
 import json
 import os
 import pathlib
+import re
+import signal
 import subprocess
 import sys
 import threading
@@ -28,6 +30,7 @@ class SimulatedModule:
     def __init__(self, *options):
         self.process = subprocess.Popen([str(BIN / "zorvel-sim"), *options], stdout=subprocess.PIPE, text=True)
         self.path = self.process.stdout.readline().strip()
+        self.host = self.process.stdout.readline().strip() if "--host" in options else None
         self.requests = []
         self.lines = 0
         threading.Thread(target=self._read, daemon=True).start()
@@ -48,6 +51,10 @@ class SimulatedModule:
             time.sleep(0.5)
         return [kind for kind in self.requests if kind in WRITES]
 
+    def restart(self):
+        """A restart notice, after which the module runs with what it stores."""
+        self.process.send_signal(signal.SIGUSR1)
+
     def stop(self):
         self.process.terminate()
         self.process.wait()
@@ -61,9 +68,10 @@ def modules():
         module.stop()
 
 
-def run_playbook(tmp_path, tasks, *options):
+def run_playbook(tmp_path, tasks, *options, output=None):
     """The results of the tasks on localhost, each registered and written to a
-    file by a last task, as ansible-core has no callback that prints them."""
+    file by a last task, as ansible-core has no callback that prints them;
+    what ansible-playbook printed goes into the list output, where given."""
     registered = []
     for index, task in enumerate(tasks):
         task.update(register="result%d" % index, ignore_errors=True)
@@ -80,6 +88,8 @@ def run_playbook(tmp_path, tasks, *options):
     finished = subprocess.run(["ansible-playbook", "-i", "localhost,", str(play), *options], env=environment,
                               capture_output=True, text=True, timeout=120)
     assert finished.returncode == 0, finished.stdout + finished.stderr
+    if output is not None:
+        output.append(finished.stdout + finished.stderr)
     return json.loads(results.read_text())
 
 
@@ -93,9 +103,11 @@ def test_check_mode_reports_the_change_and_its_diff_and_writes_nothing(tmp_path,
     ports = [module.path for module in modules]
     [result] = run_playbook(tmp_path, [settings_task(ports, settings={"rs232c": {"bitrate": 19200}})],
                             "--check", "--diff")
-    for item in result["results"]:
-        assert item["changed"] and item["written"] == []
-        assert item["diff"] == {"before": {"rs232c": {"bitrate": 9600}}, "after": {"rs232c": {"bitrate": 19200}}}
+    for item, port in zip(result["results"], ports):
+        assert item["changed"] and item["written"] == [] and item["power_cycle_needed"]
+        assert item["diff"] == {"before": {"rs232c": {"bitrate": 9600}}, "after": {"rs232c": {"bitrate": 19200}},
+                                "before_header": port + " (no serial number): held",
+                                "after_header": port + " (no serial number): settings"}
     for module in modules:
         assert module.writes() == [] and module.requests and set(module.requests) <= READS
 
@@ -126,22 +138,25 @@ def test_failures_give_the_message_and_write_nothing(tmp_path, case, settings, s
         [result] = run_playbook(tmp_path, [{"zorvel.config.settings": {
             "port": module.path, "settings": settings, "timeout": 300}}])
         assert result["failed"] and result["rc"] == status, result
-        assert message in result["msg"]
+        assert result["msg"].startswith(message) and result["cmd"][1] == "apply"
+        assert message in result["stderr"] and json.loads(result["stdout"])["exitStatus"] == status
         assert module.writes() == []
     finally:
         module.stop()
 
 
-def test_info_returns_every_module_named(tmp_path, modules):
+def test_info_by_its_old_name_returns_every_module_named(tmp_path, modules):
     ports = [module.path for module in modules]
-    [result] = run_playbook(tmp_path, [{"zorvel.config.info": {"port": ports}}])
+    output = []
+    [result] = run_playbook(tmp_path, [{"zorvel.config.info": {"port": ports}}], output=output)
+    assert "zorvel.config.info has been deprecated" in output[0]
     assert not result["changed"]
     assert [found["module"]["port"] for found in result["modules"]] == ports
     assert result["modules"][0]["rs232c"]["bitrate"] == 9600
     assert [module.writes() for module in modules] == [[], []]
 
 
-@pytest.mark.parametrize("name", ["settings", "info"])
+@pytest.mark.parametrize("name", ["settings", "settings_info", "host_link"])
 def test_documentation_renders_and_matches_the_arguments(name):
     environment = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=str(COLLECTIONS))
     shown = subprocess.run(["ansible-doc", "zorvel.config." + name], env=environment, capture_output=True,
@@ -160,6 +175,61 @@ def test_documentation_renders_and_matches_the_arguments(name):
         assert options[option].get("default") == argument.get("default"), option
 
 
-def test_collection_has_the_project_version():
-    galaxy = (COLLECTIONS / "ansible_collections/zorvel/config/galaxy.yml").read_text()
-    assert "\nversion: %s\n" % os.environ["ZORVEL_VERSION"] in galaxy
+def readme_block(after):
+    """The indented block of the README that follows the line holding the text."""
+    lines = (COLLECTIONS.parent / "README.md").read_text().splitlines()
+    start = next(index for index, line in enumerate(lines) if after in line) + 1
+    while not lines[start].startswith("    "):
+        start += 1
+    block = []
+    for line in lines[start:]:
+        if line and not line.startswith("    "):
+            break
+        block.append(line[4:])
+    return "\n".join(block).strip() + "\n"
+
+
+def test_readme_playbooks_rehearse_as_written(tmp_path):
+    """The README's playbooks for many PCs, on this PC against two simulated
+    modules with their host sides, named as the README says."""
+    modules = [SimulatedModule("--host"), SimulatedModule("--host")]
+    try:
+        links = [{"port": module.path, "host": module.host} for module in modules]
+        rehearsal = readme_block("add this PC to the inventory")
+        rehearsal = re.sub(r"zorvel_links='.*'", "zorvel_links='%s'" % json.dumps(links), rehearsal)
+        (tmp_path / "lab.ini").write_text("[stations]\n" + rehearsal)
+        (tmp_path / "rack.json").write_text('{"format": "zorvel-settings/1", "rs232c": {"bitrate": 19200}}')
+        for playbook in ("known-good.yml", "host-links.yml"):
+            (tmp_path / playbook).write_text(readme_block("`%s`" % playbook))
+        environment = dict(os.environ, PATH="%s:%s" % (BIN, os.environ["PATH"]), HOME=str(tmp_path),
+                           ANSIBLE_COLLECTIONS_PATH=str(COLLECTIONS), ANSIBLE_PYTHON_INTERPRETER=sys.executable)
+
+        def play(*arguments):
+            return subprocess.run(["ansible-playbook", "-i", "lab.ini", *arguments], cwd=tmp_path, env=environment,
+                                  capture_output=True, text=True, timeout=120)
+
+        planned = play("known-good.yml", "--check", "--diff")
+        assert planned.returncode == 0, planned.stdout
+        for module in modules:
+            assert "--- before: %s (no serial number): held" % module.path in planned.stdout
+        assert [module.writes() for module in modules] == [[], []]
+        written = play("known-good.yml")
+        assert written.returncode == 0, written.stdout
+        assert "Power-cycle now: %s, %s" % (modules[0].path, modules[1].path) in written.stdout, written.stdout
+        assert play("host-links.yml").returncode != 0
+        for module in modules:
+            module.restart()
+        time.sleep(0.5)
+        checked = play("host-links.yml")
+        assert checked.returncode == 0, checked.stdout
+    finally:
+        for module in modules:
+            module.stop()
+
+
+def test_collection_version_is_its_newest_release():
+    collection = COLLECTIONS / "ansible_collections/zorvel/config"
+    galaxy = (collection / "galaxy.yml").read_text()
+    releases = re.findall(r"^  (\d+\.\d+\.\d+):$", (collection / "changelogs/changelog.yaml").read_text(), re.M)
+    newest = max(releases, key=lambda release: tuple(int(part) for part in release.split(".")))
+    assert "\nversion: %s\n" % newest in galaxy
