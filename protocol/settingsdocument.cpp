@@ -13,6 +13,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -88,14 +89,16 @@ QJsonValue readFlowControl(const ModuleSettings &settings)
     return name.isEmpty() ? QJsonValue(settings.rs232c.flowControl) : QJsonValue(name);
 }
 
+// A name is taken in any case, and stored as the window shows it.
 bool storeFlowControl(const QJsonValue &value, ModuleSettings &settings, QString *error)
 {
-    const auto code = value.isString() ? flowControlCode(value.toString()) : std::nullopt;
+    const auto code = value.isString() ? flowControlCode(value.toString().toUpper()) : std::nullopt;
     if (!code) {
         QStringList names;
         for (quint8 c = 0; !flowControlName(c).isEmpty(); ++c)
             names << '"' + flowControlName(c) + '"';
-        return refuse(error, SettingsDocument::tr("expected %1").arg(listed(names, SettingsDocument::tr("or"))));
+        return refuse(error, SettingsDocument::tr("expected %1, in any case")
+                                 .arg(listed(names, SettingsDocument::tr("or"))));
     }
     settings.rs232c.flowControl = *code;
     return true;
@@ -184,6 +187,46 @@ QStringList keyNames(const QString &group)
             names << key.name;
     }
     return names;
+}
+
+// The key whose name is nearest to a mistyped one: the same but for letter
+// case, or at most a third of its letters away; none otherwise.
+QString nearestKey(const QString &name)
+{
+    const auto distance = [](const QString &a, const QString &b) {
+        QVector<int> row(b.size() + 1);
+        std::iota(row.begin(), row.end(), 0);
+        for (int i = 1; i <= a.size(); ++i) {
+            int diagonal = row[0];
+            row[0] = i;
+            for (int j = 1; j <= b.size(); ++j) {
+                const int above = row[j];
+                row[j] = std::min({ row[j] + 1, row[j - 1] + 1,
+                                    diagonal + (a[i - 1].toLower() == b[j - 1].toLower() ? 0 : 1) });
+                diagonal = above;
+            }
+        }
+        return row[b.size()];
+    };
+    const QString bare = name.section('.', -1);
+    QString nearest;
+    int best = bare.size() / 3 + 1;
+    for (const Key &key : Keys) {
+        const int d = distance(bare, key.name);
+        if (d < best) {
+            best = d;
+            nearest = name.contains('.') ? fullName(key) : QString(key.name);
+        }
+    }
+    return nearest;
+}
+
+QString unknownKey(const QString &name, const QString &keys)
+{
+    const QString nearest = nearestKey(name);
+    if (nearest.isEmpty())
+        return SettingsDocument::tr("unknown key; %1").arg(keys);
+    return SettingsDocument::tr("unknown key; did you mean %1? %2").arg(nearest, keys);
 }
 
 QString problem(const QString &name, const QJsonValue &value, const QString &accepted)
@@ -297,8 +340,9 @@ std::optional<SettingsDocument> SettingsDocument::parse(const QByteArray &json, 
         for (auto key = keys.begin(); key != keys.end(); ++key) {
             const QString name = group.key() + '.' + key.key();
             if (keyIndex(name) < 0)
-                *errors << problem(name, key.value(), tr("unknown key; the %1 keys are %2")
-                                                          .arg(group.key(), keyNames(group.key()).join(", ")));
+                *errors << problem(name, key.value(),
+                                   unknownKey(name, tr("the %1 keys are %2")
+                                                        .arg(group.key(), keyNames(group.key()).join(", "))));
             else
                 result.addSetting(name, key.value(), errors);
         }
@@ -327,7 +371,7 @@ std::optional<SettingsDocument> SettingsDocument::fromAssignments(const QStringL
             QStringList names;
             for (const Key &key : Keys)
                 names << key.name;
-            *errors << problem(name, value, tr("unknown key; the keys are %1").arg(names.join(", ")));
+            *errors << problem(name, value, unknownKey(name, tr("the keys are %1").arg(names.join(", "))));
         } else if (result.sets(name)) {
             *errors << tr("%1: %2 is given more than once").arg(assignment, fullName(Keys[keyIndex(name)]));
         } else {
@@ -430,6 +474,19 @@ OrderedJson SettingsDocument::json(const QList<Entry> &entries)
 QString SettingsDocument::Change::line() const
 {
     return QString("%1.%2: %3 -> %4").arg(group, key, OrderedJson::valueText(from), OrderedJson::valueText(to));
+}
+
+// What each key's rule says when it refuses a value, which is no value.
+QStringList SettingsDocument::keyHelp()
+{
+    QStringList lines;
+    for (const Key &key : Keys) {
+        ModuleSettings scratch;
+        QString accepted;
+        key.store(QJsonValue(QJsonValue::Undefined), scratch, &accepted);
+        lines << QString("%1: %2").arg(key.name, accepted.section(' ', 1));
+    }
+    return lines;
 }
 
 QList<SettingsDocument::Change> SettingsDocument::changes(const ModuleSettings &from, const ModuleSettings &to,

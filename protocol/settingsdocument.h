@@ -75,6 +75,8 @@ public:
     // "group.key = value: what is accepted". Only a module can report such
     // values; a document cannot hold them.
     static QStringList outsideRules(const ModuleSettings &settings, const QString &group);
+    // Each key with the values it takes, as "key: values", for help texts.
+    static QStringList keyHelp();
 
 private:
     struct Setting {

@@ -82,9 +82,8 @@ const QList<Command> &Command::all()
           "Write single settings to a module.",
           "The same as apply with a document made of the given keys, each once, for example\n"
           "pelta=true, flowControl=HARDWARE, termchar=0x0D or autoSerialPollInterval=500.\n"
-          "Values are written as in JSON; a value that is no JSON is a string. Keys:\n"
-          "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta,\n"
-          "autoSerialPoll, autoSerialPollInterval (or with their group: rs232c.pelta).",
+          "Values are written as in JSON; a value that is no JSON is a string. A key may be\n"
+          "given with its group, as rs232c.pelta. The keys and the values they take:",
           { "port", "serial", "all", "timeout", "dry-run", "verify", "yes", "json" },
           "KEY=VALUE", "A setting and its value.", 1, -1, Command::Kind::Modules, Work::Apply,
           Command::Argument::Assignments },

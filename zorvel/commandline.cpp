@@ -207,6 +207,15 @@ int CommandLine::runOnModules(const Command &command, const QCommandLineParser &
         if (!document)
             return noModule(ExitUsage);
     }
+    // A write or a reset that could not ask is refused once, before any
+    // module is read.
+    const bool writes = command.work == Work::Apply || command.work == Work::Reset;
+    if (writes && !options.yes && !options.dryRun && !m_console.whyNoQuestion().isEmpty()) {
+        m_console.printError(tr("not confirmed: %1; give --yes to write without asking, or --dry-run to see what "
+                                "would be written; no module was read or written")
+                                 .arg(m_console.whyNoQuestion()));
+        return noModule(ExitUsage);
+    }
     PortSelection selection({ parser.values("port"), parser.values("serial"), options.allServicePorts },
                             m_listPorts);
     if (!selection.select()) {
@@ -258,8 +267,11 @@ QString CommandLine::commandHelp(const Command &command) const
     if (!command.argumentName.isEmpty())
         parser.addPositionalArgument(command.argumentName, tr(command.argumentHelp));
     const QString table = parser.helpText();
+    QString description = tr(command.description);
+    if (command.argument == Command::Argument::Assignments)
+        description += "\n  " + SettingsDocument::keyHelp().join("\n  ");
     return tr("Usage: zorvel %1 %2\n\n%3\n\n%4")
-        .arg(command.name, command.synopsis, tr(command.description), table.mid(table.indexOf("Options:")).trimmed());
+        .arg(command.name, command.synopsis, description, table.mid(table.indexOf("Options:")).trimmed());
 }
 
 QString CommandLine::generalHelp() const

@@ -82,18 +82,18 @@ QIODevice *Console::takeInput()
     return m_input;
 }
 
+// Why no question can be asked, or nothing where one can.
+QString Console::whyNoQuestion() const
+{
+    if (m_inputTaken)
+        return tr("standard input held the document and can answer no question");
+    if (!m_interactive)
+        return tr("standard input is not a terminal, so no question can be asked");
+    return QString();
+}
+
 bool Console::confirm(const QString &question)
 {
-    if (m_inputTaken) {
-        printError(tr("%1\nnot confirmed: standard input held the document and can answer no question; "
-                      "give --yes to write without asking").arg(question));
-        return false;
-    }
-    if (!m_interactive) {
-        printError(tr("%1\nnot confirmed: standard input is not a terminal; give --yes to write without asking")
-                       .arg(question));
-        return false;
-    }
     m_errors->write((question + ' ').toLocal8Bit());
     const QString answer = QString::fromLocal8Bit(m_input->readLine()).trimmed().toLower();
     return answer == "y" || answer == "yes";

@@ -42,7 +42,11 @@ public:
 
     // The input, to read a document from; it answers no question after.
     QIODevice *takeInput();
-    // Without a terminal the answer is no, and the error stream says why.
+    // Why no question can be asked: the input is no terminal, or it held
+    // the document; nothing where one can.
+    QString whyNoQuestion() const;
+    // Asks on the error stream and reads the answer; a signal ends the
+    // question as the end of its input does.
     bool confirm(const QString &question);
 
 private:

@@ -125,6 +125,8 @@ void OutcomeText::report(const ModuleOutcome &outcome)
         case Work::Diff:
             for (const auto &change : outcome.changes)
                 m_console.print(named(outcome.port, change.line()));
+            if (outcome.changes.isEmpty())
+                m_console.note(tr("%1: no differences").arg(portText(outcome.port)));
             break;
         case Work::Apply:
         case Work::Reset:

@@ -100,7 +100,10 @@ std::optional<Reply> ServiceSession::exchange(const QByteArray &request, Signal 
     else if (rejected)
         fail(ServiceChannel::State::Open, QCoreApplication::translate("ServiceSession", "the module's reply is too short to read"));
     else
-        fail(ServiceChannel::State::Open, QCoreApplication::translate("ServiceSession", "no reply within %1 ms").arg(m_timeoutMs));
+        fail(ServiceChannel::State::Open,
+             QCoreApplication::translate("ServiceSession",
+                                         "no reply within %1 ms; check that the SERVICE PORT cable is plugged in, that "
+                                         "the ZORVEL is switched on and that this is its port").arg(m_timeoutMs));
     return std::nullopt;
 }
 

@@ -45,8 +45,9 @@ for command in $commands; do
 done
 expect_offered show "$(offered help "")" "zorvel help"
 
-# set's help lists its keys after "Keys:", up to "(or with their group ...)".
-keys=$("$zorvel" help set | tr '\n' ' ' | sed -E 's/.*Keys: *//; s/ *\(.*//' | tr -s ', ' '\n')
+# set's help lists each key on a line of its own, "  key: values", after the
+# line that ends "The keys and the values they take:".
+keys=$("$zorvel" help set | sed -n '/The keys and the values they take:$/,/^$/p' | sed -nE 's/^  ([A-Za-z0-9]+): .*/\1/p')
 [ "$(wc -w <<<"$keys")" -eq 9 ] || fail "zorvel help set lists the keys: $keys"
 for key in $keys; do
     expect_offered "$key=" "$(offered set "")" "zorvel set"

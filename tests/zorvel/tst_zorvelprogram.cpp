@@ -52,8 +52,10 @@ void TestZorvelProgram::run_data()
 
     const QString usage = "Usage: zorvel [-v|-q] COMMAND [OPTIONS]\n";
     const QString applyUsage = "zorvel apply FILE [PORTOPTS] [--dry-run] [--verify] [--yes] [--json]";
-    const QString notConfirmed = "? [y/N]\nnot confirmed: standard input is not a terminal; give --yes to write "
-                                 "without asking\n";
+    // Without a terminal a write is refused before any module is read.
+    const QString notConfirmed = "zorvel: not confirmed: standard input is not a terminal, so no question can be "
+                                 "asked; give --yes to write without asking, or --dry-run to see what would be "
+                                 "written; no module was read or written\n";
     QTest::newRow("--help") << QStringList { "--help" } << 0 << usage << QString();
     QTest::newRow("help") << QStringList { "help" } << 0 << usage << QString();
     QTest::newRow("help apply") << QStringList { "help", "apply" } << 0 << "Usage: " + applyUsage + "\n" << QString();
@@ -73,19 +75,22 @@ void TestZorvelProgram::run_data()
     QTest::newRow("export --all") << QStringList { "export", "--all" } << 2 << QString()
         << "zorvel: export writes the document of one module; choose it with --port or --serial\n"
            "zorvel: see zorvel help export\n";
-    const QString refused = "zorvel: %1: not confirmed: nothing was written to this module\n";
     QTest::newRow("set without a terminal") << QStringList { "set", "pelta=true", "--port", "%1" } << 2
-        << "rs232c.pelta: false -> true\n"
-        << "zorvel: Write the rs232c settings to the ZORVEL on %1 (no serial number)" + notConfirmed + refused;
-    QTest::newRow("reset without a terminal") << QStringList { "reset", "--port", "%1" } << 2
-        << "reset: every setting returns to its factory default\n"
-        << "zorvel: Reset the ZORVEL on %1 (no serial number) to factory defaults" + notConfirmed + refused;
+        << QString() << notConfirmed;
+    QTest::newRow("reset without a terminal") << QStringList { "reset", "--port", "%1" } << 2 << QString()
+                                              << notConfirmed;
     QTest::newRow("output on a full disk") << QStringList { "show", "--json", "--port", "%1" } << 2 << QString()
         << "zorvel: cannot write standard output: No space left on device\n";
     QTest::newRow("version") << QStringList { "--version" } << 0 << "zorvel " + qEnvironmentVariable("ZORVEL_VERSION") + "\n"
                              << QString();
-    QTest::newRow("quiet leaves out the plan") << QStringList { "-q", "set", "pelta=true", "--port", "%1" } << 2
-        << QString() << "zorvel: Write the rs232c settings to the ZORVEL on %1 (no serial number)" + notConfirmed + refused;
+    QTest::newRow("a device that is no serial port") << QStringList { "show", "--port", "/dev/null" } << 3
+        << QString() << "zorvel: cannot open /dev/null: /dev/null is not a serial port.\n";
+    QTest::newRow("a choice in another case") << QStringList { "set", "flowControl=hardware", "--dry-run", "--port", "%1" }
+        << 0 << "rs232c.flowControl: \"NONE\" -> \"HARDWARE\"\n" << QString();
+    QTest::newRow("a mistyped key") << QStringList { "set", "flowcontrol=HARDWARE", "--port", "%1" } << 2
+        << QString() << "zorvel: flowcontrol = \"HARDWARE\": unknown key; did you mean flowControl? the keys are "
+                        "bitrate, stopbits, flowControl, termchar, block4882, idnQuery, pelta, autoSerialPoll, "
+                        "autoSerialPollInterval\n";
 }
 
 // Help lines fit a terminal of 80 columns; without a terminal nothing is
@@ -121,6 +126,8 @@ void TestZorvelProgram::run()
     QCOMPARE(line.module().state(), before);
     for (const QByteArray &request : line.module().requests())
         QVERIFY2(request.at(2) % 2 == 1, request.toHex(' ').constData());
+    if (QString(QTest::currentDataTag()).endsWith("without a terminal"))
+        QVERIFY(line.module().requests().isEmpty());
 }
 
 QProcess *TestZorvelProgram::start(QProcess &process, const QStringList &arguments)
