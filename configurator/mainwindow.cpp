@@ -6,11 +6,14 @@
 #include "documentfile.h"
 #include "fieldhelp.h"
 #include "hostlinkdialog.h"
+#include "unwrittenedits.h"
 #include "servicechannel.h"
 #include "settingsfields.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QCommandLinkButton>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -101,10 +104,23 @@ MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *paren
     // never interpreted as rich text.
     for (QLabel *label : { ui->lblConnectInfo, ui->lblVersion, ui->lblIdnString, ui->lblSerialNumber })
         label->setTextFormat(Qt::PlainText);
-    showConnection();
     ui->lblSerialNumber->setText(m_portEntry.serialNumber.isEmpty() ? tr("none") : m_portEntry.serialNumber);
+    // The form's placeholders are no data: greyed until the module's
+    // information comes.
+    for (QLabel *label : { ui->lblVersion, ui->lblIOType, ui->lblGpibAddress, ui->lblCustomMode, ui->lblIdnString })
+        label->setEnabled(false);
     fillChoices();
     describeFields();
+    QList<UnwrittenEdits::Field> fields;
+    for (const Field &field : settingsFields())
+        fields << UnwrittenEdits::Field { field.key, field.field, field.caption };
+    m_edits = new UnwrittenEdits(this, fields);
+    // The title shows a "*" while an edit is unwritten.
+    setWindowTitle(windowTitle() + "[*]");
+    // The window itself shows no focus: Tab goes on to the tabs.
+    setFocusPolicy(Qt::NoFocus);
+    for (QCommandLinkButton *button : { ui->btnRs232cSyncTo, ui->btnUsbtmcSyncTo })
+        button->setStyleSheet(QStringLiteral("QCommandLinkButton:focus { border: 1px dotted palette(text); }"));
     ui->txtIdnQuery->setMaxLength(MaxIdnQueryLength);
     ui->txtIdnQuery->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QString("[\\x20-\\x7E]{0,%1}").arg(MaxIdnQueryLength)), ui->txtIdnQuery));
@@ -115,6 +131,7 @@ MainWindow::MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *paren
     setStyleSheet("font: 9pt \"Segoe UI\";");
     setFixedSize(size());
 
+    showConnection();
     emit syncedFrom();
 }
 
@@ -126,6 +143,23 @@ MainWindow::~MainWindow()
 void MainWindow::errorReport(QSerialPort::SerialPortError e)
 {
     qDebug("SerialPortError = %d", int(e));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const QStringList changed = m_edits->changedKeys();
+    const bool restarted = m_end == ServiceChannel::State::Restarted;
+    if (!changed.isEmpty() && !restarted) {
+        QStringList captions;
+        for (const QString &key : changed)
+            captions << fieldCaption(key);
+        if (!confirm(tr("Some settings were changed but not written to the ZORVEL. Close and lose them?"),
+                     tr("Not written: %1.").arg(captions.join(", ")))) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::OnMenuHelpAbout()
@@ -226,6 +260,9 @@ void MainWindow::OnSyncFrom()
     if (!outcome.sent())
         return;
     m_readBackAnswered.clear();
+    m_silent = false;
+    m_reading = true;
+    showConnection();
     m_silence.start();
 }
 
@@ -269,7 +306,11 @@ void MainWindow::connectChannel()
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
     connect(m_channel, &ServiceChannel::ended, this, &MainWindow::conversationEnded);
     // A module that answers, if with replies too short to read, is not silent.
-    connect(m_channel, &ServiceChannel::readBackCompleted, &m_silence, &QTimer::stop);
+    connect(m_channel, &ServiceChannel::readBackCompleted, this, [this] {
+        m_silence.stop();
+        m_reading = false;
+        showConnection();
+    });
     connect(m_channel, &ServiceChannel::readBackCompleted, this, &MainWindow::readBackCompleted);
     connect(m_channel, &ServiceChannel::replyRejected, &m_silence, &QTimer::stop);
 }
@@ -289,6 +330,8 @@ void MainWindow::showModuleInfo(const ModuleInfo &info)
     showConnection();
     m_readBackAnswered << FrameType::ModuleInfo;
     m_moduleInfo = info;
+    for (QLabel *label : { ui->lblVersion, ui->lblIOType, ui->lblGpibAddress, ui->lblCustomMode, ui->lblIdnString })
+        label->setEnabled(true);
     updateHostLinkDialog();
     showWhole(ui->lblVersion, info.version);
     ui->lblIOType->setText(hostInterfaceName(info.hostIsUsb));
@@ -302,8 +345,8 @@ void MainWindow::showRs232cReply(const Rs232cSettings &settings)
     showConnection();
     m_readBackAnswered << FrameType::Rs232cSyncFrom;
     m_reportedRs232c = settings;
-    updateHostLinkDialog();
     showRs232cSettings(settings);
+    reportedChanged();
 }
 
 void MainWindow::showUsbtmcReply(const UsbtmcSettings &settings)
@@ -312,6 +355,7 @@ void MainWindow::showUsbtmcReply(const UsbtmcSettings &settings)
     m_readBackAnswered << FrameType::UsbtmcSyncFrom;
     m_reportedUsbtmc = settings;
     showUsbtmcSettings(settings);
+    reportedChanged();
 }
 
 // The PELTA box's clicked signal applies the interlocks, as a click would.
@@ -361,7 +405,7 @@ void MainWindow::rs232cWritten()
         return;
     if (m_sentRs232c)
         m_reportedRs232c = std::exchange(m_sentRs232c, std::nullopt);
-    updateHostLinkDialog();
+    reportedChanged();
     notify(tr("RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
 }
 
@@ -372,6 +416,7 @@ void MainWindow::usbtmcWritten()
         return;
     if (m_sentUsbtmc)
         m_reportedUsbtmc = std::exchange(m_sentUsbtmc, std::nullopt);
+    reportedChanged();
     notify(tr("USBTMC setting sync complete!\nYou need power-cycle the ZORVEL for the new settings to take effect."));
 }
 
@@ -436,7 +481,8 @@ void MainWindow::logRejectedReply(const QByteArray &frame)
 // after it.
 void MainWindow::conversationEnded(ServiceChannel::State state)
 {
-    m_ended = true;
+    m_end = state;
+    m_reading = false;
     m_silence.stop();
     m_replyTimeout.stop();
     if (state != ServiceChannel::State::Restarted) {
@@ -582,7 +628,8 @@ void MainWindow::describeFields()
         if (auto *label = qobject_cast<QLabel *>(field.caption))
             label->setBuddy(field.field);
         field.field->setAccessibleName(captionText(field.caption));
-        field.field->setToolTip(fieldToolTip(field.key));
+        // Rich text, which a tip wraps to a readable width.
+        field.field->setToolTip(Qt::convertFromPlainText(fieldToolTip(field.key), Qt::WhiteSpaceNormal));
         if (auto *box = qobject_cast<QComboBox *>(field.field))
             box->view()->setAccessibleName(captionText(field.caption));
     }
@@ -592,17 +639,19 @@ void MainWindow::describeFields()
     };
     for (const auto &pair : identity)
         pair.first->setBuddy(pair.second);
-    ui->btnRs232cSyncTo->setToolTip(syncToolTip("rs232c"));
-    ui->btnUsbtmcSyncTo->setToolTip(syncToolTip("usbtmc"));
+    ui->btnRs232cSyncTo->setToolTip(Qt::convertFromPlainText(syncToolTip("rs232c"), Qt::WhiteSpaceNormal));
+    ui->btnUsbtmcSyncTo->setToolTip(Qt::convertFromPlainText(syncToolTip("usbtmc"), Qt::WhiteSpaceNormal));
     ui->tabWidget->setAccessibleName(tr("Module and settings"));
     ui->tabWidget->tabBar()->setAccessibleName(ui->tabWidget->accessibleName());
 }
 
-// The connection line, as long as the module answers.
+// The connection line, as long as the module answers; while a read-back
+// waits for its replies, it says so.
 void MainWindow::showConnection()
 {
     m_silent = false;
-    ui->lblConnectInfo->setText(tr("Connected to %1:%2").arg(m_portName, m_portEntry.description));
+    const QString connected = tr("Connected to %1:%2").arg(m_portName, m_portEntry.description);
+    ui->lblConnectInfo->setText(m_reading ? tr("%1, reading the ZORVEL...").arg(connected) : connected);
 }
 
 // Said once for a read-back that goes unanswered; replies that come later
@@ -612,6 +661,7 @@ void MainWindow::moduleSilent()
     if (m_silent)
         return;
     m_silent = true;
+    m_reading = false;
     ui->lblConnectInfo->setText(tr("Connected to %1:%2, but the ZORVEL does not answer")
                                     .arg(m_portName, m_portEntry.description));
     const QString check = tr("Check that the SERVICE PORT cable is plugged in and that the ZORVEL is switched on, "
@@ -662,7 +712,7 @@ bool MainWindow::sendConfirmed(const QByteArray &frame, FrameType type, const QS
         refuse(tr("The connection to the ZORVEL was lost while writing: the ZORVEL may have received "
                   "all, part or none of it.\n"
                   "Reconnect the SERVICE PORT, restart this app and check what the ZORVEL holds."));
-    else if (outcome.end == ServiceChannel::State::Restarted && m_ended)
+    else if (outcome.end == ServiceChannel::State::Restarted && m_end)
         refuse(tr("Nothing was written: the ZORVEL restarted before the write went out.\n"
                   "Restart this app once the ZORVEL is back."));
     else if (outcome.end != ServiceChannel::State::Restarted)
@@ -689,6 +739,14 @@ std::nullopt_t MainWindow::refuse(const QString &reason) const
 {
     QMessageBox::warning(nullptr, tr("ZORVEL"), reason, QMessageBox::Ok);
     return std::nullopt;
+}
+
+// What the module holds is what edits are told against, and what the
+// host-link check uses.
+void MainWindow::reportedChanged()
+{
+    m_edits->setReported(m_reportedRs232c, m_reportedUsbtmc);
+    updateHostLinkDialog();
 }
 
 void MainWindow::updateHostLinkDialog()

@@ -16,6 +16,7 @@
 #include <optional>
 
 class HostLinkDialog;
+class UnwrittenEdits;
 
 namespace Ui {
 class MainWindow;
@@ -42,6 +43,10 @@ public:
     // serial number name the module.
     MainWindow(const PortEntry &entry, QSerialPort *port, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+protected:
+    // Unwritten edits are asked about before the window closes.
+    void closeEvent(QCloseEvent *event) override;
 
 signals:
     void syncedFrom();
@@ -104,6 +109,7 @@ private:
     std::nullopt_t refuse(const QString &reason) const;
     void lineLost();
     void updateHostLinkDialog();
+    void reportedChanged();
 
     PortEntry m_portEntry;
     QString m_portName;
@@ -136,8 +142,12 @@ private:
     };
     std::optional<Request> m_request;
     std::optional<FrameType> m_lastConfirmed;
-    // Whether the conversation with the module has ended and been reported.
-    bool m_ended = false;
+    // How the conversation with the module ended, once that was reported.
+    std::optional<ServiceChannel::State> m_end;
+    UnwrittenEdits *m_edits = nullptr;
+    // From a read-back until its replies have come, or the module was
+    // found silent.
+    bool m_reading = false;
     QString m_documentFolder;
     QElapsedTimer m_lastRejectionLogged;
     int m_rejectionsLeftOut = 0;

@@ -476,6 +476,12 @@ QString SettingsDocument::Change::line() const
     return QString("%1.%2: %3 -> %4").arg(group, key, OrderedJson::valueText(from), OrderedJson::valueText(to));
 }
 
+QJsonValue SettingsDocument::value(const ModuleSettings &settings, const QString &name)
+{
+    const int key = keyIndex(name);
+    return key < 0 ? QJsonValue() : Keys[key].read(settings);
+}
+
 // What each key's rule says when it refuses a value, which is no value.
 QStringList SettingsDocument::keyHelp()
 {

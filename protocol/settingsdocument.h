@@ -77,6 +77,8 @@ public:
     static QStringList outsideRules(const ModuleSettings &settings, const QString &group);
     // Each key with the values it takes, as "key: values", for help texts.
     static QStringList keyHelp();
+    // The value of the key, by its "group.key" name, as a document holds it.
+    static QJsonValue value(const ModuleSettings &settings, const QString &name);
 
 private:
     struct Setting {

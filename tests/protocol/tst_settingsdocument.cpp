@@ -35,8 +35,9 @@ void TestSettingsDocument::refusedDocument_data()
     row("bitrate as text", R"({"rs232c": {"bitrate": "9600"}})", R"(rs232c.bitrate = "9600": expected one of)");
     row("stop bits 0", R"({"rs232c": {"stopbits": 0}})", "rs232c.stopbits = 0: expected 1 or 2");
     row("stop bits 1.5", R"({"rs232c": {"stopbits": 1.5}})", "rs232c.stopbits = 1.5: expected 1 or 2");
-    row("flow control in lower case", R"({"rs232c": {"flowControl": "hardware"}})",
-        R"(rs232c.flowControl = "hardware": expected "NONE", "SOFTWARE" or "HARDWARE")");
+    row("flow control misspelt", R"({"rs232c": {"flowControl": "hardwear"}})",
+        R"(rs232c.flowControl = "hardwear": expected "NONE", "SOFTWARE" or "HARDWARE", in any case)");
+    row("key mistyped", R"({"rs232c": {"bitrat": 9600}})", "unknown key; did you mean rs232c.bitrate?");
     row("flow control as its code", R"({"rs232c": {"flowControl": 2}})", "rs232c.flowControl = 2: expected");
     row("termchar above a byte", R"({"rs232c": {"termchar": "0x100"}})",
         R"(rs232c.termchar = "0x100": expected a byte: a string "0x00" to "0xFF" or a number 0 to 255)");
@@ -79,6 +80,8 @@ void TestSettingsDocument::assignments_data()
     QTest::addColumn<QStringList>("assignments");
     QTest::addColumn<QStringList>("changes");
 
+    QTest::newRow("a choice in any case, stored as the window shows it")
+        << QStringList { "flowControl=hardware" } << QStringList { R"(rs232c.flowControl: "NONE" -> "HARDWARE")" };
     QTest::newRow("bare words are text") << QStringList { "flowControl=HARDWARE", "idnQuery=ID2?" }
         << QStringList { "rs232c.flowControl: \"NONE\" -> \"HARDWARE\"", "rs232c.idnQuery: \"ID?\" -> \"ID2?\"" };
     QTest::newRow("termchar as a number") << QStringList { "termchar=27" }
