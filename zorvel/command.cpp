@@ -61,9 +61,9 @@ const QList<Command> &Command::all()
                             "export writes the document of one module; choose it with --port or --serial") },
         { "diff", "FILE [PORTOPTS] [--json]", "Compare a settings document with a module.",
           "Prints each key that differs as \"group.key: module-value -> file-value\", or with\n"
-          "--json an array of objects with group, key, module and file. FILE - reads the\n"
-          "document from standard input. Exit status 0 when the module matches the\n"
-          "document, 1 when it differs.",
+          "--json an array of objects with group, key, module and file; a module that\n"
+          "matches is named on a line of its own. FILE - reads the document from standard\n"
+          "input. Exit status 0 when the module matches the document, 1 when it differs.",
           { "port", "serial", "all", "timeout", "json" },
           "FILE", "The settings document, or - for standard input.", 1, 1, Command::Kind::Modules, Work::Diff,
           Command::Argument::Document },

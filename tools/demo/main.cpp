@@ -36,8 +36,9 @@ QTextStream &err()
 }
 
 // The simulated module as a list of ports would show a module's: the window
-// and the manual's pictures name it so, whatever pseudo-terminal it is on.
-const PortEntry SimulatedPort { "ttyACM0", "ZORVEL Service Port", "ZV000001", "/dev/ttyACM0", "ZORVEL" };
+// and the manual's pictures name it so, as a Windows user sees it, whatever
+// pseudo-terminal it is on.
+const PortEntry SimulatedPort { "COM5", "ZORVEL Service Port", "ZV000001", "COM5", "ZORVEL" };
 
 bool hasDisplay()
 {
