@@ -17,11 +17,13 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
     || { cat "$work/cpack.log" >&2; exit 1; }
 deb=$work/zorvel-custom-config_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || { cat "$work/cpack.log" >&2; fail "no $deb"; exit 1; }
+[ -f "$deb.spdx.json" ] || fail "no bill of materials beside the package"
 
 folder=opt/zorvel-custom-config
 expected=(
     lib/udev/rules.d/70-zorvel.rules
     $folder/Maritor $folder/help/manual.html $folder/LICENSE $folder/THIRD-PARTY-NOTICES.txt
+    $folder/zorvel-custom-config.spdx.json
     usr/bin/maritor usr/share/man/man1/maritor.1.gz
     usr/share/applications/zorvel-custom-config.desktop
     usr/share/doc/zorvel-custom-config/changelog.gz usr/share/doc/zorvel-custom-config/copyright
