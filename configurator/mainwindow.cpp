@@ -31,6 +31,7 @@ namespace {
 
 constexpr qint64 RejectionLogInterval = 1000;
 constexpr int SilenceTimeout = 3000;
+const QList<FrameType> ReadBackReplies { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
 
 // The whole of a text that may be too long for its label, as a tip. Tips
 // take rich text, so the module's text is escaped to show as it came.
@@ -154,7 +155,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         for (const QString &key : changed)
             captions << fieldCaption(key);
         if (!confirm(tr("Some settings were changed but not written to the ZORVEL. Close and lose them?"),
-                     tr("Not written: %1.").arg(captions.join(", ")))) {
+                     tr("Not written: %1.").arg(captions.join(", ")), QMessageBox::No)) {
             event->ignore();
             return;
         }
@@ -260,6 +261,7 @@ void MainWindow::OnSyncFrom()
     if (!outcome.sent())
         return;
     m_readBackAnswered.clear();
+    m_readBackRejected.clear();
     m_silent = false;
     m_reading = true;
     showConnection();
@@ -304,15 +306,14 @@ void MainWindow::connectChannel()
     connect(m_channel, &ServiceChannel::usbtmcWriteConfirmed, this, &MainWindow::usbtmcWritten);
     connect(m_channel, &ServiceChannel::factoryResetConfirmed, this, &MainWindow::factoryResetDone);
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
+    connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::readBackReplyRejected);
     connect(m_channel, &ServiceChannel::ended, this, &MainWindow::conversationEnded);
-    // A module that answers, if with replies too short to read, is not silent.
     connect(m_channel, &ServiceChannel::readBackCompleted, this, [this] {
         m_silence.stop();
         m_reading = false;
         showConnection();
     });
     connect(m_channel, &ServiceChannel::readBackCompleted, this, &MainWindow::readBackCompleted);
-    connect(m_channel, &ServiceChannel::replyRejected, &m_silence, &QTimer::stop);
 }
 
 void MainWindow::fillChoices()
@@ -666,19 +667,54 @@ void MainWindow::moduleSilent()
                                     .arg(m_portName, m_portEntry.description));
     const QString check = tr("Check that the SERVICE PORT cable is plugged in and that the ZORVEL is switched on, "
                              "then choose Device → Refresh.");
-    if (m_readBackAnswered.isEmpty()) {
+    const QList<FrameType> missing = readBackMissing();
+    if (missing.size() == ReadBackReplies.size()) {
         refuse(tr("%1 does not answer.\n%2").arg(moduleText(), check));
         return;
     }
-    QStringList missing;
-    if (!m_readBackAnswered.contains(FrameType::ModuleInfo))
-        missing << tr("its module information");
-    if (!m_readBackAnswered.contains(FrameType::Rs232cSyncFrom))
-        missing << tr("its RS232C settings");
-    if (!m_readBackAnswered.contains(FrameType::UsbtmcSyncFrom))
-        missing << tr("its USBTMC settings");
     refuse(tr("%1 answered only part of the read-back: %2 did not come.\n%3")
-               .arg(moduleText(), missing.join(tr(" and ")), check));
+               .arg(moduleText(), readBackPartNames(missing), check));
+}
+
+// A reply too short to read still came: once every reply of the read-back
+// has, the reading ends, and the connection line names what could not be
+// read. The fields keep what they showed.
+void MainWindow::readBackReplyRejected(const QByteArray &frame)
+{
+    if (!m_reading)
+        return;
+    m_readBackRejected << frameType(frame);
+    if (!readBackMissing().isEmpty())
+        return;
+    m_silence.stop();
+    m_reading = false;
+    showConnection();
+    ui->lblConnectInfo->setText(tr("%1, but the ZORVEL sent replies too short to read (%2)")
+                                    .arg(ui->lblConnectInfo->text(), readBackPartNames(m_readBackRejected)));
+}
+
+// The replies of the read-back that have not come, read or not.
+QList<FrameType> MainWindow::readBackMissing() const
+{
+    QList<FrameType> missing;
+    for (const FrameType type : ReadBackReplies) {
+        if (!m_readBackAnswered.contains(type) && !m_readBackRejected.contains(type))
+            missing << type;
+    }
+    return missing;
+}
+
+QString MainWindow::readBackPartNames(const QList<FrameType> &types) const
+{
+    QStringList names;
+    if (types.contains(FrameType::ModuleInfo))
+        names << tr("its module information");
+    if (types.contains(FrameType::Rs232cSyncFrom))
+        names << tr("its RS232C settings");
+    if (types.contains(FrameType::UsbtmcSyncFrom))
+        names << tr("its USBTMC settings");
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : tr("%1 and %2").arg(names.join(tr(", ")), last);
 }
 
 // The module as the window's questions name it: its port and USB serial
@@ -698,7 +734,9 @@ QString MainWindow::moduleText() const
 bool MainWindow::sendConfirmed(const QByteArray &frame, FrameType type, const QString &what)
 {
     const ServiceChannel::Outcome outcome = m_channel->send({ frame });
-    m_request = Request { type, what, outcome.sent() };
+    // A refused request leaves a sent one to wait for its reply.
+    if (outcome.sent() || !m_request || !m_request->sent)
+        m_request = Request { type, what, outcome.sent() };
     if (outcome.sent()) {
         m_lastConfirmed.reset();
         m_replyTimeout.start();
@@ -721,10 +759,12 @@ bool MainWindow::sendConfirmed(const QByteArray &frame, FrameType type, const QS
     return false;
 }
 
-bool MainWindow::confirm(const QString &question, const QString &details) const
+bool MainWindow::confirm(const QString &question, const QString &details,
+                         QMessageBox::StandardButton byEnter) const
 {
     QMessageBox box(QMessageBox::Question, tr("ZORVEL"), question, QMessageBox::Yes | QMessageBox::No);
     box.setInformativeText(details);
+    box.setDefaultButton(byEnter);
     return box.exec() == QMessageBox::Yes;
 }
 

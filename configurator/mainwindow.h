@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -80,6 +81,9 @@ private:
     void describeFields();
     void showConnection();
     void moduleSilent();
+    void readBackReplyRejected(const QByteArray &frame);
+    QList<FrameType> readBackMissing() const;
+    QString readBackPartNames(const QList<FrameType> &types) const;
     QString moduleText() const;
     void showModuleInfo(const ModuleInfo &info);
     void showRs232cReply(const Rs232cSettings &settings);
@@ -104,7 +108,8 @@ private:
     QString changesText(const ModuleSettings &to, const QString &group) const;
     QString fieldCaption(const QString &key) const;
     bool sendConfirmed(const QByteArray &frame, FrameType type, const QString &what);
-    bool confirm(const QString &question, const QString &details = QString()) const;
+    bool confirm(const QString &question, const QString &details = QString(),
+                 QMessageBox::StandardButton byEnter = QMessageBox::Yes) const;
     void notify(const QString &notice, const QString &details = QString()) const;
     std::nullopt_t refuse(const QString &reason) const;
     void lineLost();
@@ -116,11 +121,13 @@ private:
     // The open port's own name, which tells its device from any other.
     QString m_servicePort;
     QPointer<HostLinkDialog> m_hostLinkDialog;
-    // Runs from a read-back to its last reply; a module that lets it run
-    // out does not answer, or answers only the replies that came.
+    // Runs from a read-back to its last reply, read or too short to read;
+    // a module that lets it run out does not answer, or answers only the
+    // replies that came.
     QTimer m_silence;
     bool m_silent = false;
     QList<FrameType> m_readBackAnswered;
+    QList<FrameType> m_readBackRejected;
     // Runs from a write or a reset to the module's reply.
     QTimer m_replyTimeout;
     ServiceChannel *m_channel;

@@ -48,8 +48,9 @@ ServiceChannel::Outcome ServiceChannel::readBack()
     takeInWaitingBytes();
     if (m_outOfStep || !waitingBytesBeginAFrame()) {
         m_buffer = FrameBuffer();
-        m_outOfStep = false;
+        m_outOfStep = true;
     }
+    m_inStepSinceReadBack = true;
     const Outcome outcome = send({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
                                    encodeRequest(FrameType::UsbtmcSyncFrom) });
     if (outcome.sent())
@@ -90,7 +91,8 @@ void ServiceChannel::takeFrames()
                                        .arg(QString(frame->left(ShownBytes).toHex(' '))));
             return;
         }
-        m_outOfStep = m_outOfStep || !frame->startsWith("M0");
+        if (!frame->startsWith("M0"))
+            putOutOfStep();
         dispatch(*frame);
     }
     // What waits of the next frame must begin as every frame does; bytes
@@ -141,6 +143,10 @@ void ServiceChannel::replied(FrameType type)
 {
     if (!m_readBackPending.removeOne(type) || !m_readBackPending.isEmpty())
         return;
+    // Writes are let out again once the fields come from a whole read-back
+    // with nothing out of step since it went out.
+    if (m_inStepSinceReadBack)
+        m_outOfStep = false;
     emit readBackCompleted();
 }
 
@@ -177,7 +183,8 @@ ServiceChannel::Outcome ServiceChannel::send(const QList<QByteArray> &frames)
     ++m_requesting;
     takeInWaitingBytes();
     Outcome outcome { Outcome::Status::Refused, m_state, m_reason };
-    m_outOfStep = m_outOfStep || !waitingBytesBeginAFrame();
+    if (!waitingBytesBeginAFrame())
+        putOutOfStep();
     if (m_state == State::Open && m_outOfStep && std::any_of(frames.cbegin(), frames.cend(), writesModule)) {
         outcome = { Outcome::Status::OutOfStep, m_state, tr("the module sent bytes that are not a frame") };
     } else if (m_state == State::Open) {
@@ -200,6 +207,12 @@ ServiceChannel::Outcome ServiceChannel::send(const QList<QByteArray> &frames)
         QMetaObject::invokeMethod(this, &ServiceChannel::reportEnd, Qt::QueuedConnection);
     }
     return outcome;
+}
+
+void ServiceChannel::putOutOfStep()
+{
+    m_outOfStep = true;
+    m_inStepSinceReadBack = false;
 }
 
 // A frame begins with "M0"; the bytes of a frame on its way begin so too.

@@ -46,7 +46,8 @@ public:
         // next. A frame that does not begin with "M0", or waiting bytes that
         // cannot begin one, put the line out of step: a write is refused
         // then, since a restart notice among such bytes can go unseen, until
-        // a read-back, which drops what is out of step, has been answered.
+        // a read-back, which drops what is out of step, has been answered
+        // whole with nothing out of step since.
         LengthByte,
         // By the length byte, and every frame must begin with "M0": bytes
         // that cannot begin a frame end the conversation.
@@ -108,6 +109,7 @@ private:
     void replied(FrameType type);
     void takeInWaitingBytes();
     bool waitingBytesBeginAFrame() const;
+    void putOutOfStep();
     void onPortError(QSerialPort::SerialPortError error);
     void stop(State state, const QString &reason);
     void reportEnd();
@@ -124,6 +126,7 @@ private:
     bool m_writing = false;
     bool m_endToReport = false;
     bool m_outOfStep = false;
+    bool m_inStepSinceReadBack = false;
     QList<FrameType> m_readBackPending;
 };
 

@@ -212,6 +212,11 @@ bool isServicePort(const QString &description)
 // port has closed; the system drops it with the process, however that ends.
 bool openLockedPort(QSerialPort &port, const QString &name, QString *error)
 {
+    // A port open already keeps its device and its lock.
+    if (port.isOpen()) {
+        *error = QCoreApplication::translate("ServicePort", "The port is open already.");
+        return false;
+    }
     port.setPortName(name);
     const QFileInfo node(deviceNode(name));
     if (!node.exists()) {

@@ -47,6 +47,22 @@ CommandLine::CommandLine(Console &console, const PortSelection::PortLister &list
 
 int CommandLine::run(const QStringList &arguments)
 {
+    const int result = runArguments(arguments);
+    if (!m_console.outputFailed())
+        return result;
+    m_console.printError(tr("cannot write standard output: %1").arg(m_console.errorString()));
+    if (m_written.isEmpty())
+        return std::max(result, int(ExitUsage));
+    // The work went on: what it wrote is told where it can still be read,
+    // and a module's own failure, such as a read-back that differs, keeps
+    // its status.
+    for (const QString &line : m_written)
+        m_console.printError(line);
+    return result >= ExitNoModule ? result : int(ExitOutputFailed);
+}
+
+int CommandLine::runArguments(const QStringList &arguments)
+{
     QStringList rest = arguments.mid(1);
     QStringList leading;
     while (!rest.isEmpty() && isLeadingOption(rest.first()))
@@ -64,16 +80,7 @@ int CommandLine::run(const QStringList &arguments)
     const Command *command = Command::find(rest.first());
     if (!command)
         return usageError(tr("unknown command \"%1\"").arg(rest.first()));
-    const int result = runCommand(*command, rest.mid(1) + leading);
-    if (!m_console.outputFailed())
-        return result;
-    m_console.printError(tr("cannot write standard output: %1").arg(m_console.errorString()));
-    if (m_written.isEmpty())
-        return std::max(result, int(ExitUsage));
-    // The work went on: what it wrote is told where it can still be read.
-    for (const QString &line : m_written)
-        m_console.printError(line);
-    return std::max(result, int(ExitOutputFailed));
+    return runCommand(*command, rest.mid(1) + leading);
 }
 
 int CommandLine::runCommand(const Command &command, const QStringList &arguments)
@@ -308,8 +315,8 @@ QString CommandLine::generalHelp() const
               "reply, line lost, bytes that are not a frame, or module restarted; 4 the\n"
               "settings read back after --verify differ; 5 the host link did not answer as the\n"
               "module's settings say it should (check-host); 6 standard output failed once a\n"
-              "module was written, which standard error then names; 129, 130 or 143 ended by\n"
-              "SIGHUP, SIGINT or SIGTERM. See zorvel(1) for each case.\n"
+              "module was written, which standard error then names (3 and 4 go before it);\n"
+              "129, 130 or 143 ended by SIGHUP, SIGINT or SIGTERM. See zorvel(1) for each case.\n"
               "\n"
               "New settings take effect when the ZORVEL is power-cycled.")
         .arg(summaries);

@@ -29,6 +29,7 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    int runArguments(const QStringList &arguments);
     int runCommand(const Command &command, const QStringList &arguments);
     std::optional<CommandOptions> commandOptions(const Command &command, const QCommandLineParser &parser,
                                                  QString *error) const;

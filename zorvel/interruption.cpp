@@ -75,8 +75,13 @@ Interruption::Interruption()
     sigemptyset(&action.sa_mask);
     for (const int signal : Handled)
         sigaddset(&action.sa_mask, signal);
-    for (size_t i = 0; i < std::size(Handled); ++i)
-        sigaction(Handled[i], &action, &previous[i]);
+    // A signal the caller ignores, as nohup and a script's trap '' leave
+    // SIGHUP and SIGINT, stays ignored.
+    for (size_t i = 0; i < std::size(Handled); ++i) {
+        sigaction(Handled[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN || Handled[i] == SIGALRM)
+            sigaction(Handled[i], &action, nullptr);
+    }
 #endif
 }
 

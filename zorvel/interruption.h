@@ -13,7 +13,8 @@ class QSocketNotifier;
 // event loop, so that a request on its way ends as after a lost line and
 // the program says what had been sent and lets go of the port. A second
 // signal ends the program at once, and so does the first, two seconds on,
-// where the program cannot end by itself. On Windows signals are left as
+// where the program cannot end by itself. A signal the caller ignores
+// (nohup, a script's trap '') stays ignored. On Windows signals are left as
 // they are.
 class Interruption : public QObject
 {

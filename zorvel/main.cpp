@@ -32,16 +32,18 @@ bool isTerminal(StandardDescriptor descriptor)
 #endif
 }
 
-// Whether the user's locale writes text in UTF-8. On Windows Qt's codec for
-// the locale is the system's code page and needs no look-up.
-bool localeIsUtf8()
+// Whether the user's locale writes text in UTF-8, or is the C locale, whose
+// text Qt reads and writes as UTF-8 too. On Windows Qt's codec for the
+// locale is the system's code page and needs no look-up.
+bool localeTextIsUtf8()
 {
 #ifdef Q_OS_WIN
     return false;
 #else
     // The locale QCoreApplication sets too.
     std::setlocale(LC_ALL, "");
-    return qstrcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    const char *codeset = nl_langinfo(CODESET);
+    return qstrcmp(codeset, "UTF-8") == 0 || qstrcmp(codeset, "ANSI_X3.4-1968") == 0;
 #endif
 }
 
@@ -57,7 +59,7 @@ int main(int argc, char *argv[])
 #endif
     // Before QCoreApplication, whose first conversion of text would look
     // the codec up.
-    if (localeIsUtf8())
+    if (localeTextIsUtf8())
         QTextCodec::setCodecForLocale(new Utf8LocaleCodec);
     // Qt's own event dispatcher rather than GLib's: the program waits only
     // for its port and a timer, and Qt's dispatcher starts in less time. No

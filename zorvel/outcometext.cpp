@@ -178,6 +178,9 @@ QString OutcomeText::writtenSummary(const ModuleOutcome &outcome)
     if (isReset(outcome.written))
         return outcome.failed() ? tr("%1: the factory reset was sent; its outcome is unknown").arg(port)
                                 : tr("%1: reset to factory defaults").arg(port);
+    if (outcome.verified == false)
+        return tr("%1: wrote the %2 settings; reading them back found them different")
+            .arg(port, groupsText(outcome.written));
     return outcome.failed()
         ? tr("%1: the %2 settings were sent; their outcome is unknown").arg(port, groupsText(outcome.written))
         : tr("%1: wrote the %2 settings").arg(port, groupsText(outcome.written));

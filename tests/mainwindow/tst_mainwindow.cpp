@@ -297,15 +297,18 @@ void TestMainWindow::showsRs232cSettings()
     QCOMPARE(m_bench->widget<QCheckBox>("chkPeltaSafu")->isChecked(), peltaSafu != 0);
 }
 
-// Rejected replies change nothing and leave the settings unread. A burst of
-// them leaves one debug line; the next line, a second later, counts the rest.
+// Rejected replies change nothing and leave the settings unread, though
+// they end the reading. A burst of them leaves one debug line; the next
+// line, a second later, counts the rest.
 void TestMainWindow::rejectedRepliesChangeNothing()
 {
     DebugLog log;
     m_bench->module.setShortReplies(true);
     m_bench->startWindow();
     QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 1);
-    QTest::qWait(200);
+    QTRY_VERIFY(m_bench->widget<QLabel>("lblConnectInfo")->text().endsWith(
+        ", but the ZORVEL sent replies too short to read (its module information, its RS232C settings and "
+        "its USBTMC settings)"));
 
     QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString("1"));
     QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
@@ -770,6 +773,16 @@ void TestMainWindow::writeWithoutItsReply_data()
         << QStringList { question, "The ZORVEL has been restarted. You also need to restart this app." }
         << "The write of the RS232C settings had gone out; whether the ZORVEL carried it out before it restarted "
            "is unknown.\nStart this app again to see what the ZORVEL holds.";
+    // A second write, refused as the line fell out of step meanwhile, takes
+    // nothing from the first one's wait.
+    QTest::newRow("a refused write meanwhile") << "refused"
+        << QStringList { question, "Wish to synchronise USBTMC settings to the ZORVEL?",
+                         "Nothing was written: the ZORVEL sent bytes that are not a frame, so the line is out of "
+                         "step and a restart notice among them could go unseen.\nChoose Device → Refresh to read "
+                         "the ZORVEL again, then write.",
+                         "The write of the RS232C settings went out to the ZORVEL, but no reply confirmed it within "
+                         "3 seconds: whether the ZORVEL carried it out is unknown.\nChoose Device → Refresh to see "
+                         "what the ZORVEL holds." } << QString();
     QTest::newRow("the reply twice") << "twice"
         << QStringList { question, "RS232C setting sync complete!\nYou need power-cycle the ZORVEL for the new "
                                    "settings to take effect." } << QString();
@@ -789,6 +802,8 @@ void TestMainWindow::writeWithoutItsReply()
             return;
         if (reply == "restart")
             m_bench->module.sendRestartNotice();
+        else if (reply == "refused")
+            m_bench->module.sendRaw(QByteArray("\x01\x02garbage"));
         else if (reply == "twice")
             m_bench->module.sendRaw(hex("4d300200"));
     });
@@ -797,8 +812,14 @@ void TestMainWindow::writeWithoutItsReply()
     QElapsedTimer clock;
     clock.start();
     m_bench->action("action_Rs232cSync_To")->trigger();
+    if (reply == "refused") {
+        QTRY_COMPARE(m_bench->module.requests().last().at(2), char(2));
+        // The window may have taken the bytes in already.
+        m_bench->line.waitUntilDelivered();
+        m_bench->action("action_UsbtmcSync_To")->trigger();
+    }
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_bench->boxes.texts().size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bench->boxes.texts().size(), texts.size(), 5000);
     QVERIFY(clock.elapsed() < 4500);
     if (reply == "twice")
         QTRY_COMPARE(log.lines().filter("repeats the one before").size(), 1);

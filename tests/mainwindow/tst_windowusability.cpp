@@ -120,9 +120,13 @@ void TestWindowUsability::closingAsksAboutUnwrittenEdits()
     if (edited)
         m_bench->edit({ "txtAutoSpollIntv=50" });
     m_bench->boxes.setAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+    // Enter keeps the edits.
+    QMessageBox::StandardButton byEnter = QMessageBox::NoButton;
+    m_bench->boxes.setHook([&](QMessageBox *box) { byEnter = box->standardButton(box->defaultButton()); });
     m_bench->action("actionE_xit")->trigger();
 
     QTEST(!m_bench->window->isVisible(), "closed");
+    QCOMPARE(byEnter, edited ? QMessageBox::No : QMessageBox::NoButton);
     if (!edited) {
         QVERIFY(m_bench->boxes.texts().isEmpty());
         return;

@@ -1,13 +1,19 @@
 // The channel on its own, over a pseudo-terminal with the simulated module:
-// when a read-back is complete, and what stops a request before it leaves.
-// Its frame rules are tested through the programs that use them.
+// when a read-back is complete, and what stops a request before it leaves;
+// and the locked port it talks over. Its frame rules are tested through the
+// programs that use them.
 
 #include "servicechannel.h"
+#include "serviceport.h"
 #include "simulatedline.h"
 #include "testhelpers.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +40,8 @@ private slots:
     void waitingLineStopsRequest_data();
     void waitingLineStopsRequest();
     void failedWriteIsToldApart();
+    void outOfStepLastsUntilWholeReadBack();
+    void openPortKeepsItsLock();
 
 private:
     void openPort(QSerialPort &port);
@@ -135,6 +143,48 @@ void TestServiceChannel::failedWriteIsToldApart()
     QVERIFY(!port.isOpen());
     QVERIFY(ended.wait(1000));
     QCOMPARE(channel.send({ hex("4d300100") }).status, ServiceChannel::Outcome::Status::Refused);
+}
+
+// Bytes that are not a frame can hide a restart notice: a write stays
+// refused while the read-back that follows them is on its way or only
+// partly answered, and goes out once it has been answered whole.
+void TestServiceChannel::outOfStepLastsUntilWholeReadBack()
+{
+    QSerialPort port;
+    openPort(port);
+    ServiceChannel channel(&port, ServiceChannel::FrameRule::LengthByte);
+    QSignalSpy complete(&channel, &ServiceChannel::readBackCompleted);
+    QSignalSpy rejected(&channel, &ServiceChannel::replyRejected);
+    const QByteArray write = hex("4d300200");
+    m_line->module().sendRaw(QByteArray("\x01\x02garbage"));
+    QVERIFY(m_line->waitUntilDelivered());
+
+    m_line->module().setShortReplies(true);
+    QVERIFY(channel.readBack().sent());
+    QCOMPARE(channel.send({ write }).status, ServiceChannel::Outcome::Status::OutOfStep);
+    QTRY_COMPARE(rejected.count(), 3);
+    QCOMPARE(channel.send({ write }).status, ServiceChannel::Outcome::Status::OutOfStep);
+
+    m_line->module().setShortReplies(false);
+    QVERIFY(channel.readBack().sent());
+    QVERIFY(complete.wait());
+    QCOMPARE(channel.send({ write }).status, ServiceChannel::Outcome::Status::Sent);
+}
+
+// Opening a port that is open already fails and leaves it as it was: open,
+// and locked against every other descriptor of the device.
+void TestServiceChannel::openPortKeepsItsLock()
+{
+    QSerialPort port;
+    QString error;
+    QVERIFY2(openLockedPort(port, m_line->path(), &error), qPrintable(error));
+    QVERIFY(!openLockedPort(port, m_line->path(), &error));
+    QCOMPARE(error, QString("The port is open already."));
+    QVERIFY(port.isOpen());
+    const int other = ::open(QFile::encodeName(m_line->path()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(other >= 0);
+    QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), -1);
+    ::close(other);
 }
 
 QTEST_GUILESS_MAIN(TestServiceChannel)

@@ -19,6 +19,7 @@ private slots:
     void failedOutputLeavesNoWorkUndone_data();
     void failedOutputLeavesNoWorkUndone();
     void everyRefusalNamesTheHolder();
+    void portPathThatIsNoUtf8_data();
     void portPathThatIsNoUtf8();
 
 private:
@@ -38,6 +39,7 @@ void TestZorvelProcess::failedOutputLeavesNoWorkUndone_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QStringList>("written");
+    QTest::addColumn<int>("exitCode");
 
     // The reader is gone before the program starts.
     const QString closedPipe = R"({ sleep 0.3; exec "$0" "$@"; } | true; exit "${PIPESTATUS[0]}")";
@@ -45,12 +47,19 @@ void TestZorvelProcess::failedOutputLeavesNoWorkUndone_data()
     QTest::newRow("closed pipe, a verified write to two modules") << closedPipe
         << QStringList { "set", "bitrate=19200", "--yes", "--verify", "--port", "%1", "--port", "%2" } << "Broken pipe"
         << QStringList { "%1 (no serial number): wrote the rs232c settings",
-                         "%2 (no serial number): wrote the rs232c settings" };
+                         "%2 (no serial number): wrote the rs232c settings" } << 6;
     QTest::newRow("full disk, a reset") << fullDisk << QStringList { "reset", "--yes", "--port", "%1" }
-        << "No space left on device" << QStringList { "%1 (no serial number): reset to factory defaults" };
+        << "No space left on device" << QStringList { "%1 (no serial number): reset to factory defaults" } << 6;
     QTest::newRow("full disk, a verified write") << fullDisk
         << QStringList { "set", "autoSerialPoll=true", "--yes", "--verify", "--port", "%1" }
-        << "No space left on device" << QStringList { "%1 (no serial number): wrote the usbtmc settings" };
+        << "No space left on device" << QStringList { "%1 (no serial number): wrote the usbtmc settings" } << 6;
+    // The module confirms the write but keeps what it held: the read-back's
+    // status stands.
+    QTest::newRow("full disk, a write that reads back different") << fullDisk
+        << QStringList { "set", "autoSerialPoll=true", "--yes", "--verify", "--port", "%1" }
+        << "No space left on device"
+        << QStringList { "%1 (no serial number): wrote the usbtmc settings; reading them back found them different" }
+        << 4;
 }
 
 // Every module asked for is written, standard error says which, and the
@@ -61,22 +70,28 @@ void TestZorvelProcess::failedOutputLeavesNoWorkUndone()
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
     QFETCH(QStringList, written);
+    QFETCH(int, exitCode);
     SimulatedLine first;
     SimulatedLine second;
     QVERIFY(first.open() && second.open());
     arguments.replaceInStrings("%1", first.path()).replaceInStrings("%2", second.path());
+    const bool forgets = exitCode == 4;
+    connect(&first.module(), &SimulatedModule::replySent, this, [&](const QByteArray &reply) {
+        if (forgets && reply.at(2) == 4)
+            first.module().setState(SimulatedModule::factoryDefaults());
+    });
 
     QProcess process;
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     startInShell(process, redirection, arguments);
     QVERIFY(finished.wait(20000));
-    QCOMPARE(process.exitCode(), 6);
+    QCOMPARE(process.exitCode(), exitCode);
     const QString errors = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(errors.contains("zorvel: cannot write standard output: " + reason + '\n'), qPrintable(errors));
     for (QString line : written)
         QVERIFY2(errors.contains("zorvel: " + line.replace("%1", first.path()).replace("%2", second.path())),
                  qPrintable(errors));
-    QCOMPARE(first.module().state() == SimulatedModule::factoryDefaults(), arguments.first() == "reset");
+    QCOMPARE(first.module().state() == SimulatedModule::factoryDefaults(), arguments.first() == "reset" || forgets);
     QCOMPARE(second.module().state() == SimulatedModule::factoryDefaults(), written.size() < 2);
 }
 
@@ -125,12 +140,25 @@ void TestZorvelProcess::everyRefusalNamesTheHolder()
     QVERIFY(refusals > 0);
 }
 
+void TestZorvelProcess::portPathThatIsNoUtf8_data()
+{
+    QTest::addColumn<QString>("locale");
+
+    QTest::newRow("UTF-8 locale") << "C.UTF-8";
+    // As under cron and systemd.
+    QTest::newRow("C locale") << "C";
+}
+
 void TestZorvelProcess::portPathThatIsNoUtf8()
 {
+    QFETCH(QString, locale);
     SimulatedLine line;
     QVERIFY(line.open());
     QTemporaryDir folder;
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LC_ALL", locale);
+    process.setProcessEnvironment(environment);
     QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     startInShell(process, R"(link="$1/z$(printf '\366')rvel"; ln -s "$2" "$link" && exec "$0" show --port "$link")",
                  { folder.path(), line.path() });
