@@ -57,10 +57,15 @@ ExternalProject_Add(windows
 find_program(ZORVEL_MINGW_STRIP x86_64-w64-mingw32-strip)
 find_program(ZORVEL_WIXL wixl)
 find_program(ZORVEL_WIXL_HEAT wixl-heat)
+find_program(ZORVEL_MSIBUILD msibuild)
 find_program(ZORVEL_OSSLSIGNCODE osslsigncode)
-if(NOT TARGET launcher-i686 OR NOT ZORVEL_MINGW_STRIP OR NOT ZORVEL_WIXL OR NOT ZORVEL_WIXL_HEAT)
+find_program(ZORVEL_ZIP zip)
+find_program(ZORVEL_FAKETIME faketime)
+find_program(ZORVEL_PYTHON3 python3)
+if(NOT TARGET launcher-i686 OR NOT ZORVEL_MINGW_STRIP OR NOT ZORVEL_WIXL OR NOT ZORVEL_WIXL_HEAT
+   OR NOT ZORVEL_MSIBUILD OR NOT ZORVEL_ZIP OR NOT ZORVEL_FAKETIME OR NOT ZORVEL_PYTHON3)
     message(STATUS "Windows packages skipped: they need the launcher's cross-build, x86_64-w64-mingw32-strip, "
-                   "and wixl and wixl-heat (wixl)")
+                   "wixl and wixl-heat (wixl), msibuild (msitools), zip, faketime and python3")
     return()
 endif()
 set(ZORVEL_WINDOWS_PACKAGES_DIR ${CMAKE_BINARY_DIR}/windows-packages)
@@ -71,8 +76,11 @@ foreach(setting
         "OUTPUT_DIR;${ZORVEL_WINDOWS_PACKAGES_DIR}" "VERSION;${PROJECT_VERSION}"
         "DRIVER_PACKAGE;${ZORVEL_DRIVER_PACKAGE}"
         "ICON_FILE;${PROJECT_SOURCE_DIR}/configurator/images/resources/AppIcon.ico"
-        "WXS_FILE;${PROJECT_SOURCE_DIR}/windows/zorvel-custom-config.wxs" "STRIP;${ZORVEL_MINGW_STRIP}"
-        "WIXL;${ZORVEL_WIXL}" "WIXL_HEAT;${ZORVEL_WIXL_HEAT}" "OSSLSIGNCODE;${ZORVEL_OSSLSIGNCODE}")
+        "WXS_FILE;${PROJECT_SOURCE_DIR}/windows/zorvel-custom-config.wxs"
+        "MAKE_SPDX;${PROJECT_SOURCE_DIR}/tools/packaging/make-spdx.py" "STRIP;${ZORVEL_MINGW_STRIP}"
+        "WIXL;${ZORVEL_WIXL}" "WIXL_HEAT;${ZORVEL_WIXL_HEAT}" "MSIBUILD;${ZORVEL_MSIBUILD}"
+        "OSSLSIGNCODE;${ZORVEL_OSSLSIGNCODE}" "ZIP;${ZORVEL_ZIP}" "FAKETIME;${ZORVEL_FAKETIME}"
+        "PYTHON3;${ZORVEL_PYTHON3}")
     list(GET setting 0 variable)
     list(GET setting 1 value)
     string(APPEND settings "if(NOT DEFINED ${variable})\n    set(${variable} \"${value}\")\nendif()\n")

@@ -65,6 +65,6 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     run(dpkg-deb --root-owner-group -Zxz --build ${tree} ${deb})
     # CPack copies the package itself from its work folder to its output.
     get_filename_component(name ${deb} NAME)
-    file(COPY_FILE ${bill} ${CPACK_PACKAGE_DIRECTORY}/${name}.spdx.json)
+    configure_file(${bill} ${CPACK_PACKAGE_DIRECTORY}/${name}.spdx.json COPYONLY)
     file(REMOVE_RECURSE ${tree})
 endforeach()

@@ -41,10 +41,11 @@ LAUNCHER_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
 )
 
-# The Debian package: dpkg-shlibdeps and file for its dependencies, and for
-# its test lintian and desktop-file-validate.
+# The Debian package: dpkg-shlibdeps and file for its dependencies, python3
+# for its bill of materials, and for its test lintian and
+# desktop-file-validate.
 PACKAGE_PACKAGES=(
-    dpkg-dev file lintian desktop-file-utils
+    dpkg-dev file python3 lintian desktop-file-utils
 )
 
 # The Windows build of the programs (plain build only) needs the launcher's
@@ -54,11 +55,13 @@ WINDOWS_PACKAGES=(
     imagemagick
 )
 
-# The Windows packages: wixl makes the MSI, msitools reads it back in the
-# tests, osslsigncode signs (and the tests check signatures made with a
-# certificate from openssl).
+# The Windows packages: wixl makes the MSI, msitools sets its package code
+# and reads it back in the tests, zip makes the zip, faketime gives wixl
+# the release's clock, osslsigncode signs (and the tests check signatures
+# made with a certificate from openssl), python3 writes the bills of
+# materials. diffoscope shows where two builds of the packages differ.
 WINDOWS_PACKAGING_PACKAGES=(
-    wixl msitools osslsigncode openssl
+    wixl msitools zip faketime osslsigncode openssl python3 diffoscope-minimal
 )
 
 # The yardstick of zorvel's benchmark: a script with pyserial, and GNU time
