@@ -6,13 +6,7 @@
 # than SOURCE_DATE_EPOCH, members in sorted order, and an Installed-Size
 # counted from the files rather than from the file system's folder sizes.
 
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-    if(NOT result EQUAL 0)
-        list(JOIN ARGN " " command)
-        message(FATAL_ERROR "${command} failed:\n${output}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/runcommand.cmake)
 
 # dpkg's md5sums: every regular file but the control files, sorted.
 function(write_md5sums tree)

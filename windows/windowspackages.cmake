@@ -31,13 +31,7 @@ string(TIMESTAMP epoch "%s" UTC)
 string(TIMESTAMP epoch_date "%Y-%m-%d %H:%M:%S" UTC)
 set(bill_name zorvel-custom-config.spdx.json)
 
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-    if(NOT result EQUAL 0)
-        list(JOIN ARGN " " command)
-        message(FATAL_ERROR "${command} failed:\n${output}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/runcommand.cmake)
 
 # Signs in place: osslsigncode writes a new file only. Without a time stamp
 # the signing time is SOURCE_DATE_EPOCH's, so that signing again with the
