@@ -2,9 +2,10 @@
 # materials beside the licence in /opt/zorvel-custom-config and beside the
 # package (PACKAGE.deb.spdx.json), and builds the package again with
 # dpkg-deb, so that the same files give the same bytes: modes from the
-# files' kinds rather than the builder's umask, owner root, times no later
-# than SOURCE_DATE_EPOCH, members in sorted order, and an Installed-Size
-# counted from the files rather than from the file system's folder sizes.
+# files' kinds rather than the builder's umask, owner root, every time
+# SOURCE_DATE_EPOCH's (the present time's without it), members in sorted
+# order, and an Installed-Size counted from the files rather than from the
+# file system's folder sizes.
 
 include(${CMAKE_CURRENT_LIST_DIR}/../cmake/runcommand.cmake)
 
@@ -42,6 +43,8 @@ function(set_installed_size tree)
     file(WRITE ${tree}/DEBIAN/control "${control}")
 endfunction()
 
+# CMake's time stamps are SOURCE_DATE_EPOCH's where it is set.
+string(TIMESTAMP epoch "%s" UTC)
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     if(NOT deb MATCHES "\\.deb$")
         continue()
@@ -56,6 +59,8 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     write_md5sums(${tree})
     set_installed_size(${tree})
     run(chmod 644 ${tree}/DEBIAN/control ${tree}/DEBIAN/md5sums ${bill})
+    file(GLOB_RECURSE entries LIST_DIRECTORIES true ${tree}/*)
+    run(touch -h -d @${epoch} ${tree} ${entries})
     run(dpkg-deb --root-owner-group -Zxz --build ${tree} ${deb})
     # CPack copies the package itself from its work folder to its output.
     get_filename_component(name ${deb} NAME)

@@ -34,11 +34,19 @@ TEST_PACKAGES=(
     python3-venv python3-voluptuous pylint pycodestyle yamllint
 )
 
+# The Ansible collection's tarball.
+COLLECTION_PACKAGES=(
+    ansible-core
+)
+
 # The Windows launcher: its cross compilers, Wine to run its 64-bit test
 # build (64-bit only: no i386 architecture needed) and wrestool to read its
 # resources. The plain build needs them; the sanitizer build skips the launcher.
+CROSS_COMPILER_PACKAGES=(
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+)
 LAUNCHER_PACKAGES=(
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
+    "${CROSS_COMPILER_PACKAGES[@]}" wine64 icoutils
 )
 
 # The Debian package: dpkg-shlibdeps and file for its dependencies, python3

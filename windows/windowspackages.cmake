@@ -196,14 +196,14 @@ renumber_folders(${work}/payload.wxs)
 string(UUID product_code NAMESPACE 93A7B92A-6400-4C83-9E62-9E43CF6B877A NAME "ZORVEL Custom Config ${VERSION}"
     TYPE SHA1 UPPER)
 # wixl takes the files it packs by paths relative to the source's folder,
-# and dates the package by the clock, which is set to SOURCE_DATE_EPOCH.
+# and dates the package by the clock, which stands still at SOURCE_DATE_EPOCH.
 set(msi ${OUTPUT_DIR}/${name}.msi)
 file(REMOVE ${msi})
 file(COPY ${WXS_FILE} ${ICON_FILE} DESTINATION ${work})
 get_filename_component(wxs_name ${WXS_FILE} NAME)
 get_filename_component(icon_name ${ICON_FILE} NAME)
 file(RELATIVE_PATH payload ${work} ${LAYOUT_DIR})
-run(${CMAKE_COMMAND} -E chdir ${work} ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} ${epoch_date}
+run(${CMAKE_COMMAND} -E chdir ${work} ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} -f ${epoch_date}
     ${WIXL} -a x64 -D Version=${VERSION} -D ProductCode=${product_code} -D PayloadDir=${payload}
     -D IconFile=${icon_name} -D DriverPackage=${driver} -D Win64=yes -o ${msi} ${wxs_name} payload.wxs)
 file(REMOVE_RECURSE ${work})

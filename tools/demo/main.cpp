@@ -39,6 +39,9 @@ QTextStream &err()
 // and the manual's pictures name it so, as a Windows user sees it, whatever
 // pseudo-terminal it is on.
 const PortEntry SimulatedPort { "COM5", "ZORVEL Service Port", "ZV000001", "COM5", "ZORVEL" };
+// The host port as the pictures name it, whatever pseudo-terminal a run
+// gets, so that the same source gives the same pictures.
+const QString PictureHostPort = "COM6";
 
 bool hasDisplay()
 {
@@ -118,6 +121,9 @@ bool saveHostLinkCheck(MainWindow &window, const QString &hostPath, const QStrin
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     dialog->findChild<QPushButton *>("btnCheck")->click();
     loop.exec();
+    dialog->findChild<QComboBox *>("cboHostPort")->setEditText(PictureHostPort);
+    auto *result = dialog->findChild<QPlainTextEdit *>("txtResult");
+    result->setPlainText(result->toPlainText().replace(hostPath, PictureHostPort));
     const bool saved = save(dialog, folder, "host-link");
     dialog->close();
     return saved;

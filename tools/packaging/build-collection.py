@@ -80,7 +80,8 @@ def write_bill(staged, metadata, bill):
     excluded = [item for path in sorted(set(unpacked) - packed) for item in ("--exclude", path)]
     subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-spdx.py"),
                     "--root", staged, "--name", "%(namespace)s-%(name)s" % metadata,
-                    "--version", metadata["version"], "--all-ours", "--output", bill] + excluded, check=True)
+                    "--version", metadata["version"], "--all-ours", "--output", bill,
+                    "--made-later", "MANIFEST.json", "--made-later", "FILES.json"] + excluded, check=True)
 
 
 def main():

@@ -2,9 +2,11 @@
 """Writes the bill of materials of what a package holds, as SPDX 2.3 JSON.
 
     make-spdx.py --root DIR --name NAME --version VERSION --output FILE
-                 [--driver-package] [--all-ours] [--exclude PATH]...
+                 [--driver-package] [--all-ours] [--exclude PATH]... [--made-later PATH]...
 
-PATH, relative to DIR, is a file or a folder the bill leaves out.
+PATH, relative to DIR, is a file or a folder the bill leaves out; a file
+made later is one the package will hold beside the bill, which the bill
+names as left out of its verification code, as it does itself.
 Every regular file below DIR belongs to one of the packages below, found by
 its path: our programs and documents, Qt, the GCC runtime, or a driver
 package given to the build. A file that belongs to none stops the script,
@@ -32,8 +34,13 @@ OURS = dict(
     patterns=[r"(Maritor|zorvel)(\.exe)?", r"help/.+", r"LICENSE(\.txt)?", r"THIRD-PARTY-NOTICES\.txt",
               r"usbdrv/Tarnwick\.exe"])
 STAND_INS = [r"usbdrv/DPInst(64)?\.exe"]
+# Qt is offered under the LGPL 3 or the GPL 2 or 3, and is taken under the
+# LGPL 3; it holds third-party code under the permissive licences after it.
+QT_BUNDLED = "BSD-3-Clause AND Zlib AND MIT AND FTL AND Libpng AND Unicode-DFS-2016 AND Imlib2 AND CC0-1.0"
 QT = dict(
-    key="qt", name="Qt", version="5.15.8", supplier="Organization: The Qt Company", license="LGPL-3.0-only",
+    key="qt", name="Qt", version="5.15.8", supplier="Organization: The Qt Company",
+    license="(LGPL-3.0-only OR GPL-2.0-only OR GPL-3.0-only) AND " + QT_BUNDLED,
+    concluded="LGPL-3.0-only AND " + QT_BUNDLED,
     copyright="Copyright (C) The Qt Company Ltd. and other contributors",
     source="qtbase from Debian 12's source package qtbase-opensource-src 5.15.8+dfsg, with two Wine headers "
            "added, and qtserialport-everywhere-src-5.15.8; the build steps are in THIRD-PARTY-NOTICES.txt.",
@@ -50,11 +57,13 @@ MINGW_RUNTIME = dict(
     key="mingw-w64-runtime", name="mingw-w64 runtime", version="10.0.0", supplier="Organization: mingw-w64 project",
     license="ZPL-2.1", concluded="NOASSERTION", copyright="Copyright (c) 2009-2016 the mingw-w64 project",
     source="Debian 12's source package mingw-w64 (10.0.0), as its package mingw-w64-x86-64-dev ships the "
-           "start-up code and helpers that the compiler links into each program; the licences of its parts "
-           "are in THIRD-PARTY-NOTICES.txt.",
+           "start-up code and helpers that the compiler links into each program.",
+    comment="ZPL-2.1 as a whole, with parts in the public domain or under other permissive licences, as "
+            "THIRD-PARTY-NOTICES.txt gives them; which parts each program links is not analysed.",
     patterns=[])
+# Its maker states its version and licence, not we.
 DRIVER = dict(
-    key="driver-package", name="Service port driver package", version="NOASSERTION", supplier="NOASSERTION",
+    key="driver-package", name="Service port driver package", version=None, supplier="NOASSERTION",
     license="NOASSERTION", copyright="NOASSERTION",
     source="The module maker's driver package, given to the build as it was published.",
     patterns=[r"usbdrv/(?!Tarnwick\.exe$).+"])
@@ -108,18 +117,17 @@ def file_entries(root, excluded, packages):
             "fileName": "./" + relative,
             "checksums": [{"algorithm": "SHA1", "checksumValue": sha1},
                           {"algorithm": "SHA256", "checksumValue": sha256}],
-            "licenseConcluded": package["license"],
+            "licenseConcluded": package.get("concluded", package["license"]),
             "copyrightText": package["copyright"],
         })
         members[package["key"]].append((spdx_id, sha1))
     return files, members
 
 
-def package_entry(package, held):
+def package_entry(package, held, unlisted):
     entry = {
         "SPDXID": "SPDXRef-Package-" + package["key"],
         "name": package["name"],
-        "versionInfo": package["version"],
         "supplier": package["supplier"],
         "downloadLocation": "NOASSERTION",
         "sourceInfo": package["source"],
@@ -129,10 +137,14 @@ def package_entry(package, held):
         "copyrightText": package["copyright"],
         "comment": package.get("comment", NOTICES),
     }
+    if package["version"]:
+        entry["versionInfo"] = package["version"]
     if held:
         # SPDX's verification code: the SHA1 of the files' sorted SHA1 sums.
         verification = hashlib.sha1("".join(sorted(sha1 for _, sha1 in held)).encode()).hexdigest()
         entry["packageVerificationCode"] = {"packageVerificationCodeValue": verification}
+        if unlisted:
+            entry["packageVerificationCode"]["packageVerificationCodeExcludedFiles"] = unlisted
     return entry
 
 
@@ -149,6 +161,7 @@ def main():
     arguments.add_argument("--driver-package", action="store_true")
     arguments.add_argument("--all-ours", action="store_true")
     arguments.add_argument("--exclude", action="append", default=[])
+    arguments.add_argument("--made-later", action="append", default=[])
     options = arguments.parse_args()
 
     ours = dict(OURS, version=options.version, comment="The programs and documents of ZORVEL Custom Config.")
@@ -177,12 +190,16 @@ def main():
         "files": files,
         "relationships": [],
     }
+    # The files of ours that the package holds but the bill cannot list: the
+    # bill itself, and what is made after it.
+    output = os.path.relpath(os.path.abspath(options.output), os.path.abspath(options.root)).replace(os.sep, "/")
+    unlisted = ([] if output.startswith("../") else ["./" + output]) + ["./" + path for path in options.made_later]
     relationships = document["relationships"]
     for package in packages:
         held = members.get(package["key"], [])
         if package["patterns"] and not held:
             continue
-        entry = package_entry(package, held)
+        entry = package_entry(package, held, unlisted if package is ours else [])
         document["packages"].append(entry)
         relationships.append(relationship("SPDXRef-DOCUMENT", "DESCRIBES", entry["SPDXID"]))
         relationships.extend(relationship(entry["SPDXID"], "CONTAINS", file_id) for file_id, _ in held)
