@@ -31,7 +31,6 @@ namespace {
 
 constexpr qint64 RejectionLogInterval = 1000;
 constexpr int SilenceTimeout = 3000;
-const QList<FrameType> ReadBackReplies { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
 
 // The whole of a text that may be too long for its label, as a tip. Tips
 // take rich text, so the module's text is escaped to show as it came.
@@ -260,8 +259,6 @@ void MainWindow::OnSyncFrom()
     const ServiceChannel::Outcome outcome = m_channel->readBack();
     if (!outcome.sent())
         return;
-    m_readBackAnswered.clear();
-    m_readBackRejected.clear();
     m_silent = false;
     m_reading = true;
     showConnection();
@@ -306,7 +303,7 @@ void MainWindow::connectChannel()
     connect(m_channel, &ServiceChannel::usbtmcWriteConfirmed, this, &MainWindow::usbtmcWritten);
     connect(m_channel, &ServiceChannel::factoryResetConfirmed, this, &MainWindow::factoryResetDone);
     connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::logRejectedReply);
-    connect(m_channel, &ServiceChannel::replyRejected, this, &MainWindow::readBackReplyRejected);
+    connect(m_channel, &ServiceChannel::readBackUnreadable, this, &MainWindow::readBackUnreadable);
     connect(m_channel, &ServiceChannel::ended, this, &MainWindow::conversationEnded);
     connect(m_channel, &ServiceChannel::readBackCompleted, this, [this] {
         m_silence.stop();
@@ -329,7 +326,6 @@ void MainWindow::fillChoices()
 void MainWindow::showModuleInfo(const ModuleInfo &info)
 {
     showConnection();
-    m_readBackAnswered << FrameType::ModuleInfo;
     m_moduleInfo = info;
     for (QLabel *label : { ui->lblVersion, ui->lblIOType, ui->lblGpibAddress, ui->lblCustomMode, ui->lblIdnString })
         label->setEnabled(true);
@@ -344,7 +340,6 @@ void MainWindow::showModuleInfo(const ModuleInfo &info)
 void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 {
     showConnection();
-    m_readBackAnswered << FrameType::Rs232cSyncFrom;
     m_reportedRs232c = settings;
     showRs232cSettings(settings);
     reportedChanged();
@@ -353,7 +348,6 @@ void MainWindow::showRs232cReply(const Rs232cSettings &settings)
 void MainWindow::showUsbtmcReply(const UsbtmcSettings &settings)
 {
     showConnection();
-    m_readBackAnswered << FrameType::UsbtmcSyncFrom;
     m_reportedUsbtmc = settings;
     showUsbtmcSettings(settings);
     reportedChanged();
@@ -667,8 +661,9 @@ void MainWindow::moduleSilent()
                                     .arg(m_portName, m_portEntry.description));
     const QString check = tr("Check that the SERVICE PORT cable is plugged in and that the ZORVEL is switched on, "
                              "then choose Device → Refresh.");
-    const QList<FrameType> missing = readBackMissing();
-    if (missing.size() == ReadBackReplies.size()) {
+    const QList<FrameType> missing = m_channel->readBackMissing();
+    // None of the three replies came.
+    if (missing.size() == 3) {
         refuse(tr("%1 does not answer.\n%2").arg(moduleText(), check));
         return;
     }
@@ -676,32 +671,16 @@ void MainWindow::moduleSilent()
                .arg(moduleText(), readBackPartNames(missing), check));
 }
 
-// A reply too short to read still came: once every reply of the read-back
-// has, the reading ends, and the connection line names what could not be
-// read. The fields keep what they showed.
-void MainWindow::readBackReplyRejected(const QByteArray &frame)
+// Every reply of the read-back came, some too short to read: the reading
+// ends, and the connection line names what could not be read. The fields
+// keep what they showed.
+void MainWindow::readBackUnreadable(const QList<FrameType> &types)
 {
-    if (!m_reading)
-        return;
-    m_readBackRejected << frameType(frame);
-    if (!readBackMissing().isEmpty())
-        return;
     m_silence.stop();
     m_reading = false;
     showConnection();
     ui->lblConnectInfo->setText(tr("%1, but the ZORVEL sent replies too short to read (%2)")
-                                    .arg(ui->lblConnectInfo->text(), readBackPartNames(m_readBackRejected)));
-}
-
-// The replies of the read-back that have not come, read or not.
-QList<FrameType> MainWindow::readBackMissing() const
-{
-    QList<FrameType> missing;
-    for (const FrameType type : ReadBackReplies) {
-        if (!m_readBackAnswered.contains(type) && !m_readBackRejected.contains(type))
-            missing << type;
-    }
-    return missing;
+                                    .arg(ui->lblConnectInfo->text(), readBackPartNames(types)));
 }
 
 QString MainWindow::readBackPartNames(const QList<FrameType> &types) const

@@ -81,8 +81,7 @@ private:
     void describeFields();
     void showConnection();
     void moduleSilent();
-    void readBackReplyRejected(const QByteArray &frame);
-    QList<FrameType> readBackMissing() const;
+    void readBackUnreadable(const QList<FrameType> &types);
     QString readBackPartNames(const QList<FrameType> &types) const;
     QString moduleText() const;
     void showModuleInfo(const ModuleInfo &info);
@@ -126,8 +125,6 @@ private:
     // replies that came.
     QTimer m_silence;
     bool m_silent = false;
-    QList<FrameType> m_readBackAnswered;
-    QList<FrameType> m_readBackRejected;
     // Runs from a write or a reset to the module's reply.
     QTimer m_replyTimeout;
     ServiceChannel *m_channel;

@@ -53,9 +53,19 @@ ServiceChannel::Outcome ServiceChannel::readBack()
     m_inStepSinceReadBack = true;
     const Outcome outcome = send({ encodeRequest(FrameType::ModuleInfo), encodeRequest(FrameType::Rs232cSyncFrom),
                                    encodeRequest(FrameType::UsbtmcSyncFrom) });
-    if (outcome.sent())
+    if (outcome.sent()) {
         m_readBackPending = { FrameType::ModuleInfo, FrameType::Rs232cSyncFrom, FrameType::UsbtmcSyncFrom };
+        m_readBackRejected.clear();
+    }
     return outcome;
+}
+
+QList<FrameType> ServiceChannel::readBackMissing() const
+{
+    QList<FrameType> missing = m_readBackPending;
+    for (const FrameType type : m_readBackRejected)
+        missing.removeOne(type);
+    return missing;
 }
 
 void ServiceChannel::abandon(const QString &reason)
@@ -133,21 +143,35 @@ void ServiceChannel::announce(const QByteArray &frame, const std::optional<Recor
 {
     if (!record) {
         emit replyRejected(frame);
+        replied(frameType(frame), false);
         return;
     }
     emit (this->*signal)(*record);
-    replied(frameType(frame));
+    replied(frameType(frame), true);
 }
 
-void ServiceChannel::replied(FrameType type)
+// A reply too short to read counts as come, not as read: a reply of its
+// type that decodes may still follow.
+void ServiceChannel::replied(FrameType type, bool decoded)
 {
-    if (!m_readBackPending.removeOne(type) || !m_readBackPending.isEmpty())
+    if (!m_readBackPending.contains(type))
         return;
-    // Writes are let out again once the fields come from a whole read-back
-    // with nothing out of step since it went out.
-    if (m_inStepSinceReadBack)
-        m_outOfStep = false;
-    emit readBackCompleted();
+    const bool wasMissing = !readBackMissing().isEmpty();
+    if (decoded) {
+        m_readBackPending.removeOne(type);
+        m_readBackRejected.removeOne(type);
+    } else if (!m_readBackRejected.contains(type)) {
+        m_readBackRejected << type;
+    }
+    if (m_readBackPending.isEmpty()) {
+        // Writes are let out again once the fields come from a whole
+        // read-back with nothing out of step since it went out.
+        if (m_inStepSinceReadBack)
+            m_outOfStep = false;
+        emit readBackCompleted();
+    } else if (wasMissing && readBackMissing().isEmpty()) {
+        emit readBackUnreadable(m_readBackRejected);
+    }
 }
 
 // The port reads from the system only when its notifier runs in the event
@@ -235,6 +259,7 @@ void ServiceChannel::stop(State state, const QString &reason)
     m_state = state;
     m_reason = reason;
     m_readBackPending.clear();
+    m_readBackRejected.clear();
     if (m_port->isOpen())
         m_port->close();
     if (m_requesting > 0)

@@ -74,8 +74,11 @@ public:
     ServiceChannel(QSerialPort *port, FrameRule rule, QObject *parent = nullptr);
 
     // The three read requests; readBackCompleted() follows once each has
-    // had a reply that decodes.
+    // had a reply that decodes, readBackUnreadable() once each has had a
+    // reply and some of them were too short to read.
     Outcome readBack();
+    // The replies of the last read-back that have not come, read or not.
+    QList<FrameType> readBackMissing() const;
     // One request, a read, a write or the factory reset, or several
     // written as one.
     Outcome send(const QList<QByteArray> &frames);
@@ -91,6 +94,7 @@ signals:
     void factoryResetConfirmed();
     void replyRejected(const QByteArray &frame);
     void readBackCompleted();
+    void readBackUnreadable(const QList<FrameType> &types);
     void ended(ServiceChannel::State state, const QString &reason);
     // Every error the port signals, also one met while the channel takes in
     // what the line holds; the empty line that it then finds is no error.
@@ -106,7 +110,7 @@ private:
     template<typename Record>
     void announce(const QByteArray &frame, const std::optional<Record> &record,
                   void (ServiceChannel::*signal)(const Record &));
-    void replied(FrameType type);
+    void replied(FrameType type, bool decoded);
     void takeInWaitingBytes();
     bool waitingBytesBeginAFrame() const;
     void putOutOfStep();
@@ -127,7 +131,10 @@ private:
     bool m_endToReport = false;
     bool m_outOfStep = false;
     bool m_inStepSinceReadBack = false;
+    // The replies of a read-back that have not decoded, and those of them
+    // that came too short to read.
     QList<FrameType> m_readBackPending;
+    QList<FrameType> m_readBackRejected;
 };
 
 #endif // SERVICECHANNEL_H

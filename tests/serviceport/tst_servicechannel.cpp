@@ -37,6 +37,7 @@ class TestServiceChannel : public QObject
 private slots:
     void init();
     void readBackCompleteNeedsDecodedReplies();
+    void unreadableReplyCountsAsCome();
     void waitingLineStopsRequest_data();
     void waitingLineStopsRequest();
     void failedWriteIsToldApart();
@@ -81,6 +82,44 @@ void TestServiceChannel::readBackCompleteNeedsDecodedReplies()
     QVERIFY(complete.wait());
     QTest::qWait(50);
     QCOMPARE(complete.count(), 1);
+}
+
+// A read-back whose replies have all come, one of them too short to read,
+// is told once as unreadable, whatever order they came in; a reply of
+// that type that decodes completes it.
+void TestServiceChannel::unreadableReplyCountsAsCome()
+{
+    QSerialPort port;
+    openPort(port);
+    ServiceChannel channel(&port, ServiceChannel::FrameRule::LengthByte);
+    QSignalSpy complete(&channel, &ServiceChannel::readBackCompleted);
+    QList<QList<FrameType>> unreadable;
+    connect(&channel, &ServiceChannel::readBackUnreadable, this,
+            [&](const QList<FrameType> &types) { unreadable << types; });
+    SimulatedModule &module = m_line->module();
+    const auto ask = [&](FrameType type, bool shortReply) {
+        module.setShortReplies(shortReply);
+        QVERIFY(channel.send({ encodeRequest(type) }).sent());
+        QTRY_VERIFY(!channel.readBackMissing().contains(type));
+    };
+
+    module.setSilent(true);
+    QVERIFY(channel.readBack().sent());
+    QTRY_COMPARE(module.requests().size(), 3);
+    module.setSilent(false);
+    ask(FrameType::ModuleInfo, true);
+    ask(FrameType::Rs232cSyncFrom, false);
+    QCOMPARE(unreadable.count(), 0);
+    ask(FrameType::UsbtmcSyncFrom, false);
+    QCOMPARE(unreadable.count(), 1);
+    QCOMPARE(unreadable.first(), QList<FrameType> { FrameType::ModuleInfo });
+    QVERIFY(channel.readBackMissing().isEmpty());
+    QCOMPARE(complete.count(), 0);
+
+    module.setShortReplies(false);
+    QVERIFY(channel.send({ encodeRequest(FrameType::ModuleInfo) }).sent());
+    QVERIFY(complete.wait());
+    QCOMPARE(unreadable.count(), 1);
 }
 
 void TestServiceChannel::waitingLineStopsRequest_data()
