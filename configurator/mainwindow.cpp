@@ -443,8 +443,8 @@ bool MainWindow::completes(FrameType type)
 // that comes later is told as ever.
 void MainWindow::writeUnconfirmed()
 {
-    ui->lblConnectInfo->setText(tr("Connected to %1:%2, but the ZORVEL did not confirm the %3")
-                                    .arg(m_portName, m_portEntry.description, m_request->what));
+    showConnectionTrouble(tr("the ZORVEL did not confirm the write"),
+                          tr("the ZORVEL did not confirm the %1").arg(m_request->what));
     refuse(tr("The %1 went out to the ZORVEL, but no reply confirmed it within 3 seconds: whether the ZORVEL "
               "carried it out is unknown.\nChoose Device → Refresh to see what the ZORVEL holds.")
                .arg(m_request->what));
@@ -647,6 +647,16 @@ void MainWindow::showConnection()
     m_silent = false;
     const QString connected = tr("Connected to %1:%2").arg(m_portName, m_portEntry.description);
     ui->lblConnectInfo->setText(m_reading ? tr("%1, reading the ZORVEL...").arg(connected) : connected);
+    ui->lblConnectInfo->setToolTip(QString());
+}
+
+// The connection line when the module answers amiss: the gist, which the
+// line has room for, and the whole as its tip.
+void MainWindow::showConnectionTrouble(const QString &gist, const QString &whole)
+{
+    const QString connected = tr("Connected to %1:%2").arg(m_portName, m_portEntry.description);
+    ui->lblConnectInfo->setText(tr("%1, but %2").arg(connected, gist));
+    ui->lblConnectInfo->setToolTip(Qt::convertFromPlainText(tr("%1, but %2").arg(connected, whole)));
 }
 
 // Said once for a read-back that goes unanswered; replies that come later
@@ -657,8 +667,8 @@ void MainWindow::moduleSilent()
         return;
     m_silent = true;
     m_reading = false;
-    ui->lblConnectInfo->setText(tr("Connected to %1:%2, but the ZORVEL does not answer")
-                                    .arg(m_portName, m_portEntry.description));
+    const QString silent = tr("the ZORVEL does not answer");
+    showConnectionTrouble(silent, silent);
     const QString check = tr("Check that the SERVICE PORT cable is plugged in and that the ZORVEL is switched on, "
                              "then choose Device → Refresh.");
     const QList<FrameType> missing = m_channel->readBackMissing();
@@ -678,9 +688,8 @@ void MainWindow::readBackUnreadable(const QList<FrameType> &types)
 {
     m_silence.stop();
     m_reading = false;
-    showConnection();
-    ui->lblConnectInfo->setText(tr("%1, but the ZORVEL sent replies too short to read (%2)")
-                                    .arg(ui->lblConnectInfo->text(), readBackPartNames(types)));
+    showConnectionTrouble(tr("its replies were too short to read"),
+                          tr("its replies were too short to read: %1").arg(readBackPartNames(types)));
 }
 
 QString MainWindow::readBackPartNames(const QList<FrameType> &types) const
@@ -779,6 +788,7 @@ void MainWindow::updateHostLinkDialog()
 void MainWindow::lineLost()
 {
     ui->lblConnectInfo->setText(tr("Disconnected from %1:%2").arg(m_portName, m_portEntry.description));
+    ui->lblConnectInfo->setToolTip(QString());
     for (QAction *action : { ui->action_Rs232cSync_To, ui->action_UsbtmcSync_To,
                              ui->action_Factory_Default, ui->action_Refresh })
         action->setEnabled(false);

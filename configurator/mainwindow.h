@@ -80,6 +80,7 @@ private:
     QList<Field> settingsFields() const;
     void describeFields();
     void showConnection();
+    void showConnectionTrouble(const QString &gist, const QString &whole);
     void moduleSilent();
     void readBackUnreadable(const QList<FrameType> &types);
     QString readBackPartNames(const QList<FrameType> &types) const;

@@ -71,10 +71,8 @@ int CommandLine::runArguments(const QStringList &arguments)
         m_console.print(QString("zorvel %1").arg(ZorvelVersion));
         return ExitSuccess;
     }
-    if (rest.isEmpty() && (leading.contains("-h") || leading.contains("--help"))) {
-        m_console.print(generalHelp());
-        return ExitSuccess;
-    }
+    if (rest.isEmpty() && (leading.contains("-h") || leading.contains("--help")))
+        return help({});
     if (rest.isEmpty())
         return usageError(tr("no command given"));
     const Command *command = Command::find(rest.first());

@@ -2,6 +2,7 @@
 
 #include "hostlinkcheck.h"
 #include "interruption.h"
+#include "outcometext.h"
 #include "servicesession.h"
 
 #include <QEventLoop>
@@ -9,11 +10,6 @@
 namespace {
 
 const char *const Groups[] = { "rs232c", "usbtmc" };
-
-QString groupsText(const QStringList &groups)
-{
-    return groups.join(ModuleWork::tr(" and "));
-}
 
 } // namespace
 
@@ -263,7 +259,7 @@ void ModuleWork::verify(ModuleOutcome &outcome, const ModuleSettings &written)
     if (!read) {
         fail(outcome, ExitNoModule, { m_session.errorString(),
                                       tr("the %1 settings were written; reading them back did not finish")
-                                          .arg(groupsText(outcome.written)) });
+                                          .arg(OutcomeText::groupsText(outcome.written)) });
         return;
     }
     readBack.rs232c = rs232c.value_or(readBack.rs232c);
@@ -283,7 +279,7 @@ QString ModuleWork::writtenText(const QStringList &written) const
     if (written.isEmpty())
         return tr("nothing was written to this module");
     return tr("the %1 settings had been sent; what the module made of them is unknown until it is read again "
-              "(zorvel show)").arg(groupsText(written));
+              "(zorvel show)").arg(OutcomeText::groupsText(written));
 }
 
 QString ModuleWork::interruptionText() const

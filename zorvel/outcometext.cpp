@@ -7,11 +7,6 @@
 
 namespace {
 
-QString groupsText(const QStringList &groups)
-{
-    return groups.join(OutcomeText::tr(" and "));
-}
-
 QString portText(const PortEntry &port)
 {
     return port.serialNumber.isEmpty()
@@ -168,6 +163,11 @@ QString OutcomeText::message(const ModuleOutcome &outcome)
         break;
     }
     return QString();
+}
+
+QString OutcomeText::groupsText(const QStringList &groups)
+{
+    return groups.join(tr(" and "));
 }
 
 QString OutcomeText::writtenSummary(const ModuleOutcome &outcome)

@@ -39,6 +39,8 @@ public:
     // What was written to the module, for the error stream when the output
     // fails; nothing where nothing was.
     static QString writtenSummary(const ModuleOutcome &outcome);
+    // "rs232c and usbtmc".
+    static QString groupsText(const QStringList &groups);
 
 private:
     void reportWrite(const ModuleOutcome &outcome);

@@ -24,6 +24,18 @@
 
 #include <memory>
 
+namespace {
+
+// A tip as its reader sees it.
+QString tipText(const QWidget *widget)
+{
+    QTextDocument tip;
+    tip.setHtml(widget->toolTip());
+    return tip.toPlainText().replace(QChar::Nbsp, ' ');
+}
+
+} // namespace
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -228,9 +240,7 @@ void TestMainWindow::showsModuleInfo()
     // The tips show the long texts whole, as sent; the texts can be selected.
     for (const char *name : { "lblIdnString", "lblVersion" }) {
         const auto *label = m_bench->widget<QLabel>(name);
-        QTextDocument tip;
-        tip.setHtml(label->toolTip());
-        QCOMPARE(tip.toPlainText(), label->text());
+        QCOMPARE(tipText(label), label->text());
         QVERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         QVERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
     }
@@ -306,9 +316,10 @@ void TestMainWindow::rejectedRepliesChangeNothing()
     m_bench->module.setShortReplies(true);
     m_bench->startWindow();
     QTRY_COMPARE(log.lines().filter("shorter than its layout").size(), 1);
-    QTRY_VERIFY(m_bench->widget<QLabel>("lblConnectInfo")->text().endsWith(
-        ", but the ZORVEL sent replies too short to read (its module information, its RS232C settings and "
-        "its USBTMC settings)"));
+    const QLabel *connection = m_bench->widget<QLabel>("lblConnectInfo");
+    QTRY_VERIFY(connection->text().endsWith(", but its replies were too short to read"));
+    QVERIFY(tipText(connection).endsWith(", but its replies were too short to read: its module information, its "
+                                         "RS232C settings and its USBTMC settings"));
 
     QCOMPARE(m_bench->widget<QLabel>("lblVersion")->text(), QString("1"));
     QCOMPARE(m_bench->widget<QComboBox>("cboBitrate")->currentText(), QString("115200"));
@@ -825,9 +836,11 @@ void TestMainWindow::writeWithoutItsReply()
         QTRY_COMPARE(log.lines().filter("repeats the one before").size(), 1);
     QCOMPARE(m_bench->boxes.texts(), texts);
     QTEST(m_bench->boxes.informativeTexts().last(), "details");
-    if (reply == "none")
-        QVERIFY(m_bench->widget<QLabel>("lblConnectInfo")->text().endsWith(
-            "but the ZORVEL did not confirm the write of the RS232C settings"));
+    if (reply == "none") {
+        const QLabel *connection = m_bench->widget<QLabel>("lblConnectInfo");
+        QVERIFY(connection->text().endsWith("but the ZORVEL did not confirm the write"));
+        QVERIFY(tipText(connection).endsWith("but the ZORVEL did not confirm the write of the RS232C settings"));
+    }
 }
 
 // Bytes that are not a frame hide what follows them under the length-byte
